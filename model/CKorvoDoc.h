@@ -1,0 +1,106 @@
+#pragma once
+
+#include "CRelation.h"
+#include "KorvoTableView.h"
+#include "LogFont.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CArchiveReader;
+class CArchiveWriter;
+
+// What opening a diagram file came to. The GUI turns the text and caption
+// into a message box; an empty caption means the application's title.
+enum class LoadStatus {
+    Loaded,             // nothing to show
+    Version1Notice,     // loaded after the upgrade notice
+    UnknownType,        // "File type not recognized.", opens empty
+    UnsupportedVersion, // "File version not supported.", opens empty
+    Unexpected,         // "Unexpected file format.", the open fails
+    IoError,            // the file could not be read, the open fails
+};
+
+struct LoadOutcome {
+    LoadStatus status = LoadStatus::Loaded;
+    std::string text;    // message to show, empty for none
+    std::string caption; // box caption, empty for the application's title
+    bool Opens() const { return status != LoadStatus::Unexpected && status != LoadStatus::IoError; }
+};
+
+// One diagram: the tables and relations it owns, the diagram font and the
+// canvas size in printer pages.
+class CKorvoDoc {
+public:
+    CKorvoDoc();
+    ~CKorvoDoc();
+
+    CKorvoDoc(const CKorvoDoc&) = delete;
+    CKorvoDoc& operator=(const CKorvoDoc&) = delete;
+
+    static constexpr int32_t kMagic = 0x45524420;
+    static constexpr int32_t kVersion = 2;
+
+    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    bool IsModified() const { return m_bModified; }
+
+    // Appending keeps document order; the document takes ownership.
+    KorvoTableView* AddTable(std::unique_ptr<KorvoTableView> table);
+    CRelation* AddRelation(std::unique_ptr<CRelation> relation);
+
+    // Lookups: null or -1 when not found.
+    KorvoTableView* GetTable(int index) const;
+    int GetTableIndex(const KorvoTableView* table) const;
+    KorvoTableView* FindTable(std::string_view name) const;
+    static CColumn* GetColumn(const KorvoTableView* table, int index);
+    static int GetColumnIndex(const KorvoTableView* table, const CColumn* column);
+    template <class T>
+    static int IndexOf(const std::vector<T*>& list, const T* item)
+    {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i] == item)
+                return static_cast<int>(i);
+        return -1;
+    }
+    template <class T>
+    static T* ElementAt(const std::vector<T*>& list, int index)
+    {
+        return index >= 0 && static_cast<size_t>(index) < list.size() ? list[index] : nullptr;
+    }
+
+    // Removals delete the object, keep the others in order and mark the
+    // document modified for every object removed.
+    void RemoveRelation(CRelation* relation);
+    void RemoveRelation(int index);
+    void RemoveTableRelations(const KorvoTableView* table);
+    void RemoveTable(KorvoTableView* table);
+    void RemoveTable(int index);
+    void RemoveColumnRelations(const KorvoTableView* table, int columnIndex);
+
+    // The .erd format: always writes version 2; reads versions 1 and 2 into
+    // this (empty) document.
+    void Serialize(CArchiveWriter& ar) const;
+    LoadOutcome Serialize(CArchiveReader& ar);
+    std::string SaveToBytes() const;
+    LoadOutcome LoadFromBytes(const void* data, size_t size);
+
+    // Writes the CREATE TABLE script; false with the error text on failure.
+    bool ExportSQL(const char* path, char* errorText, int errorTextSize);
+    std::string ExportSQLText();
+
+    std::vector<std::unique_ptr<KorvoTableView>> m_tables;
+    std::vector<std::unique_ptr<CRelation>> m_relations;
+    KorvoLogFont m_logFont;
+    int32_t m_nMaxPagesX = 5;
+    int32_t m_nMaxPagesY = 5;
+
+private:
+    void ReadVersion1(CArchiveReader& ar);
+    void ReadVersion2(CArchiveReader& ar);
+    void WriteTableSQL(std::string& out, KorvoTableView* table);
+
+    bool m_bModified = false;
+};
