@@ -1,0 +1,140 @@
+#include "FakeSurface.h"
+#include "KorvoTableView.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Name "t" (100 wide) with columns "a", "bb", "ccc" at (1500, -3000). With
+// lines of 240 the widest column is 300 + 120, so the box is 600 by 1140:
+// on the fake screen (100, 200) to (140, 276), rows 16 pixels high.
+class TableLayout : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        table.m_def.m_strName = "t";
+        table.m_x = 1500;
+        table.m_y = -3000;
+        for (const char* name : {"a", "bb", "ccc"})
+            table.m_def.AddColumn(std::make_unique<CColumn>(name, "", false, "", false, false, "", ""));
+    }
+
+    CColumn* Column(int i) const { return table.m_def.m_columns[i].get(); }
+
+    FakeSurface surface;
+    KorvoTableView table;
+};
+
+TEST(TableMeasure, SizeFollowsNameAndColumnNames)
+{
+    struct Case {
+        const char* what;
+        const char* name;
+        std::vector<const char*> columns;
+        int32_t lineHeight;
+        CSize size;
+    };
+    const std::vector<Case> cases = {
+        {"no columns", "orders", {}, 240, {600 + 180, 240 + 180}},
+        {"name is widest", "customers", {"id", "name"}, 240, {900 + 180, 3 * 240 + 180}},
+        {"column is widest", "t", {"id", "description"}, 240, {1100 + 120 + 180, 3 * 240 + 180}},
+        {"half line truncates", "t", {"abc"}, 231, {300 + 115 + 180, 2 * 231 + 180}},
+        {"type does not count", "ttt", {"a"}, 240, {300 + 180, 2 * 240 + 180}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KorvoTableView table;
+        table.m_def.m_strName = c.name;
+        for (const char* column : c.columns)
+            table.m_def.AddColumn(
+                std::make_unique<CColumn>(column, "a very long type name", false, "", false, false, "", ""));
+        table.m_cx = 5;
+        table.m_cy = 5;
+        table.Measure(FakeSurface(c.lineHeight));
+        EXPECT_EQ((CSize{table.m_cx, table.m_cy}), c.size);
+        EXPECT_EQ(table.m_nLineHeight, c.lineHeight);
+    }
+}
+
+TEST_F(TableLayout, RowCentres)
+{
+    // m_y - 45 - (i+1)*240 - 90 - 120
+    EXPECT_EQ(table.GetColumnRowY(surface, Column(0)), -3495);
+    EXPECT_EQ(table.GetColumnRowY(surface, Column(1)), -3735);
+    EXPECT_EQ(table.GetColumnRowY(surface, Column(2)), -3975);
+    EXPECT_EQ(table.m_cx, 600); // measured on the way
+    EXPECT_EQ(table.GetColumnRowY(FakeSurface(231), Column(1)), -3000 - 45 - 2 * 231 - 90 - 115);
+}
+
+TEST_F(TableLayout, RowCentreOfAnotherTablesColumnIsMinusOne)
+{
+    CColumn stranger("a", "", false, "", false, false, "", "");
+    EXPECT_EQ(table.GetColumnRowY(surface, &stranger), -1);
+    EXPECT_EQ(table.GetColumnRowY(surface, nullptr), -1);
+}
+
+TEST_F(TableLayout, HitTestIsStrictlyInsideTheLastMeasuredBox)
+{
+    // Never measured: the box is empty and nothing hits.
+    EXPECT_FALSE(table.HitTest(surface, {120, 230}, {0, 0}));
+    table.Measure(surface);
+
+    struct Case {
+        CPoint point;
+        CPoint scroll;
+        bool hit;
+    };
+    const std::vector<Case> cases = {
+        {{101, 201}, {0, 0}, true},   {{139, 275}, {0, 0}, true},   {{120, 230}, {0, 0}, true},
+        {{100, 230}, {0, 0}, false},  {{140, 230}, {0, 0}, false},  {{120, 200}, {0, 0}, false},
+        {{120, 276}, {0, 0}, false},  {{100, 200}, {0, 0}, false},  {{99, 230}, {0, 0}, false},
+        // Scrolled right by 20 pixels and down by 40: the box is at (80, 160)-(120, 236).
+        {{81, 161}, {300, -600}, true}, {{80, 161}, {300, -600}, false}, {{119, 235}, {300, -600}, true},
+        {{119, 236}, {300, -600}, false}, {{130, 230}, {300, -600}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.point.x << "," << c.point.y << " scroll " << c.scroll.x);
+        EXPECT_EQ(table.HitTest(surface, c.point, c.scroll), c.hit);
+    }
+}
+
+TEST_F(TableLayout, ColumnAtUsesItsOwnBand)
+{
+    // Rows are counted from vp/2 + lh = 6 + 16 pixels below the top edge at
+    // y 200: 222..237 is "a", 238..253 "bb", 254..269 "ccc"; x 100..140.
+    struct Case {
+        CPoint point;
+        CPoint scroll;
+        int column; // -1 for none
+    };
+    const std::vector<Case> cases = {
+        {{120, 221}, {0, 0}, -1}, {{120, 222}, {0, 0}, 0}, {{120, 237}, {0, 0}, 0},
+        {{120, 238}, {0, 0}, 1},  {{120, 253}, {0, 0}, 1}, {{120, 254}, {0, 0}, 2},
+        {{120, 269}, {0, 0}, 2},  {{120, 270}, {0, 0}, -1}, {{120, 275}, {0, 0}, -1},
+        {{100, 230}, {0, 0}, 0},  {{140, 230}, {0, 0}, 0},  {{99, 230}, {0, 0}, -1},
+        {{141, 230}, {0, 0}, -1}, {{120, 210}, {0, 0}, -1},
+        {{100, 182}, {300, -600}, 0}, {{100, 181}, {300, -600}, -1}, {{120, 229}, {300, -600}, 2},
+        {{120, 230}, {300, -600}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.point.x << "," << c.point.y << " scroll " << c.scroll.x);
+        table.m_cx = 0; // sizes from a file are replaced by the measure
+        CColumn* expected = c.column < 0 ? nullptr : Column(c.column);
+        EXPECT_EQ(table.ColumnAt(surface, c.point, c.scroll), expected);
+    }
+}
+
+TEST(TableLayoutEdges, ColumnAtWithoutColumnsOrLineHeightFindsNothing)
+{
+    KorvoTableView empty;
+    EXPECT_EQ(empty.ColumnAt(FakeSurface(), {10, 22}, {0, 0}), nullptr);
+
+    KorvoTableView table;
+    table.m_def.AddColumn(std::make_unique<CColumn>());
+    EXPECT_EQ(table.ColumnAt(FakeSurface(0), {0, 6}, {0, 0}), nullptr);
+}
+
+} // namespace
