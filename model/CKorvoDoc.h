@@ -100,7 +100,10 @@ public:
 private:
     void ReadVersion1(CArchiveReader& ar);
     void ReadVersion2(CArchiveReader& ar);
-    void WriteTableSQL(std::string& out, KorvoTableView* table);
+    struct SqlExportPlan;
+    void WriteTableSQL(std::string& out, KorvoTableView* table, SqlExportPlan& plan);
+    static void WriteStatement(std::string& out, const KorvoTableView& table,
+                               const std::vector<const CRelation*>& references);
 
     bool m_bModified = false;
 };

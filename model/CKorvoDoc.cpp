@@ -1,0 +1,317 @@
+#include "CKorvoDoc.h"
+
+#include "Archive.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+const char* const kUnknownTypeText = "File type not recognized.";
+const char* const kUnknownTypeCaption = "Unknown file type";
+const char* const kUnsupportedText = "File version not supported.";
+const char* const kUnsupportedCaption = "Version not supported";
+const char* const kVersion1Text =
+    "This file is from an older version of Korvo. When you save it will be converted to the current version.";
+const char* const kUnexpectedText = "Unexpected file format.";
+
+// Smallest records with every string empty; a count that the remaining bytes
+// cannot hold at this size is refused before anything is read or allocated.
+constexpr size_t kMinTableRecordV2 = 4 + 1 + 4 * 4 + 1 + 1;
+constexpr size_t kMinTableRecordV1 = 4 + 1 + 4 * 4;
+constexpr size_t kMinRelationRecord = 4 * 4;
+
+int32_t ReadCount(CArchiveReader& ar, size_t minRecord)
+{
+    const int32_t count = ar.ReadInt32();
+    if (count > 0 && static_cast<size_t>(count) > ar.Remaining() / minRecord)
+        throw CArchiveError("count larger than the data");
+    return count;
+}
+
+// Reads one side of a version-2 relation record: a table position, a column
+// count and the column positions. Leaves the table null when any position
+// does not resolve or the side has no column.
+struct RelationSide {
+    KorvoTableView* table = nullptr;
+    std::vector<CColumn*> columns;
+};
+
+RelationSide ReadRelationSide(CArchiveReader& ar, const std::vector<KorvoTableView*>& fileTables)
+{
+    RelationSide side;
+    KorvoTableView* table = CKorvoDoc::ElementAt(fileTables, ar.ReadInt32());
+    const int32_t count = ReadCount(ar, 4);
+    bool resolved = table != nullptr && count > 0;
+    for (int32_t i = 0; i < count; ++i) {
+        CColumn* column = CKorvoDoc::GetColumn(table, ar.ReadInt32());
+        if (!column)
+            resolved = false;
+        else if (resolved)
+            side.columns.push_back(column);
+    }
+    if (resolved)
+        side.table = table;
+    return side;
+}
+
+} // namespace
+
+CKorvoDoc::CKorvoDoc() = default;
+
+CKorvoDoc::~CKorvoDoc()
+{
+    m_tables.clear();
+    m_relations.clear();
+}
+
+KorvoTableView* CKorvoDoc::AddTable(std::unique_ptr<KorvoTableView> table)
+{
+    m_tables.push_back(std::move(table));
+    return m_tables.back().get();
+}
+
+CRelation* CKorvoDoc::AddRelation(std::unique_ptr<CRelation> relation)
+{
+    m_relations.push_back(std::move(relation));
+    return m_relations.back().get();
+}
+
+KorvoTableView* CKorvoDoc::GetTable(int index) const
+{
+    return index >= 0 && static_cast<size_t>(index) < m_tables.size() ? m_tables[index].get() : nullptr;
+}
+
+int CKorvoDoc::GetTableIndex(const KorvoTableView* table) const
+{
+    for (size_t i = 0; i < m_tables.size(); ++i)
+        if (m_tables[i].get() == table)
+            return static_cast<int>(i);
+    return -1;
+}
+
+KorvoTableView* CKorvoDoc::FindTable(std::string_view name) const
+{
+    for (const auto& table : m_tables)
+        if (table->m_def.m_strName == name)
+            return table.get();
+    return nullptr;
+}
+
+CColumn* CKorvoDoc::GetColumn(const KorvoTableView* table, int index)
+{
+    if (!table || index < 0 || static_cast<size_t>(index) >= table->m_def.m_columns.size())
+        return nullptr;
+    return table->m_def.m_columns[index].get();
+}
+
+int CKorvoDoc::GetColumnIndex(const KorvoTableView* table, const CColumn* column)
+{
+    return table ? table->IndexOfColumn(column) : -1;
+}
+
+void CKorvoDoc::RemoveRelation(CRelation* relation)
+{
+    for (size_t i = 0; i < m_relations.size(); ++i)
+        if (m_relations[i].get() == relation) {
+            RemoveRelation(static_cast<int>(i));
+            return;
+        }
+}
+
+void CKorvoDoc::RemoveRelation(int index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= m_relations.size())
+        return;
+    m_relations.erase(m_relations.begin() + index);
+    SetModifiedFlag();
+}
+
+void CKorvoDoc::RemoveTableRelations(const KorvoTableView* table)
+{
+    const size_t removed = std::erase_if(m_relations, [table](const std::unique_ptr<CRelation>& r) {
+        return r->m_pSource == table || r->m_pDest == table;
+    });
+    if (removed)
+        SetModifiedFlag();
+}
+
+void CKorvoDoc::RemoveTable(KorvoTableView* table)
+{
+    RemoveTable(GetTableIndex(table));
+}
+
+void CKorvoDoc::RemoveTable(int index)
+{
+    KorvoTableView* table = GetTable(index);
+    if (!table)
+        return;
+    // Relations go first so that none is left pointing at the deleted table.
+    RemoveTableRelations(table);
+    m_tables.erase(m_tables.begin() + index);
+    SetModifiedFlag();
+}
+
+void CKorvoDoc::RemoveColumnRelations(const KorvoTableView* table, int columnIndex)
+{
+    const CColumn* column = GetColumn(table, columnIndex);
+    if (!column)
+        return;
+    auto lists = [column](const std::vector<CColumn*>& columns) {
+        return std::find(columns.begin(), columns.end(), column) != columns.end();
+    };
+    // A relation goes as a whole even when its other columns would remain.
+    const size_t removed = std::erase_if(m_relations, [&](const std::unique_ptr<CRelation>& r) {
+        return (r->m_pSource == table && lists(r->m_sourceColumns))
+            || (r->m_pDest == table && lists(r->m_destColumns));
+    });
+    if (removed)
+        SetModifiedFlag();
+}
+
+void CKorvoDoc::Serialize(CArchiveWriter& ar) const
+{
+    ar.WriteInt32(kMagic);
+    ar.WriteInt32(kVersion);
+
+    ar.WriteInt32(static_cast<int32_t>(m_tables.size()));
+    // Positions come from a map so that saving stays linear in the diagram.
+    std::unordered_map<const KorvoTableView*, int32_t> position;
+    position.reserve(m_tables.size());
+    for (size_t i = 0; i < m_tables.size(); ++i) {
+        position.emplace(m_tables[i].get(), static_cast<int32_t>(i));
+        m_tables[i]->Serialize(ar);
+    }
+    auto positionOf = [&position](const KorvoTableView* table) {
+        const auto it = position.find(table);
+        return it == position.end() ? -1 : it->second;
+    };
+
+    ar.WriteInt32(static_cast<int32_t>(m_relations.size()));
+    for (const auto& relation : m_relations) {
+        ar.WriteInt32(positionOf(relation->m_pSource));
+        ar.WriteInt32(static_cast<int32_t>(relation->m_sourceColumns.size()));
+        for (const CColumn* column : relation->m_sourceColumns)
+            ar.WriteInt32(GetColumnIndex(relation->m_pSource, column));
+        ar.WriteInt32(positionOf(relation->m_pDest));
+        ar.WriteInt32(static_cast<int32_t>(relation->m_destColumns.size()));
+        for (const CColumn* column : relation->m_destColumns)
+            ar.WriteInt32(GetColumnIndex(relation->m_pDest, column));
+    }
+
+    uint8_t font[KorvoLogFont::kSize];
+    m_logFont.ToBytes(font);
+    ar.WriteBytes(font, sizeof font);
+    ar.WriteInt32(m_nMaxPagesX);
+    ar.WriteInt32(m_nMaxPagesY);
+}
+
+LoadOutcome CKorvoDoc::Serialize(CArchiveReader& ar)
+{
+    const size_t tablesBefore = m_tables.size();
+    const size_t relationsBefore = m_relations.size();
+    const KorvoLogFont fontBefore = m_logFont;
+    const int32_t pagesXBefore = m_nMaxPagesX;
+    const int32_t pagesYBefore = m_nMaxPagesY;
+
+    LoadOutcome outcome;
+    try {
+        const int32_t magic = ar.ReadInt32();
+        const int32_t version = ar.ReadInt32();
+        if (magic != kMagic) {
+            outcome = {LoadStatus::UnknownType, kUnknownTypeText, kUnknownTypeCaption};
+        } else if (version == 1) {
+            outcome = {LoadStatus::Version1Notice, kVersion1Text, ""};
+            ReadVersion1(ar);
+        } else if (version == 2) {
+            ReadVersion2(ar);
+        } else {
+            outcome = {LoadStatus::UnsupportedVersion, kUnsupportedText, kUnsupportedCaption};
+        }
+    } catch (const CArchiveError&) {
+        // The open fails: take back whatever this read had added.
+        m_relations.resize(relationsBefore);
+        m_tables.resize(tablesBefore);
+        m_logFont = fontBefore;
+        m_nMaxPagesX = pagesXBefore;
+        m_nMaxPagesY = pagesYBefore;
+        outcome = {LoadStatus::Unexpected, kUnexpectedText, ""};
+    }
+    return outcome;
+}
+
+void CKorvoDoc::ReadVersion2(CArchiveReader& ar)
+{
+    std::vector<KorvoTableView*> fileTables;
+    const int32_t tableCount = ReadCount(ar, kMinTableRecordV2);
+    for (int32_t i = 0; i < tableCount; ++i) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->Serialize(ar);
+        fileTables.push_back(AddTable(std::move(table)));
+    }
+
+    // A relation whose table or column positions do not resolve, or that has
+    // no column on a side, is skipped; the rest of the diagram still opens.
+    const int32_t relationCount = ReadCount(ar, kMinRelationRecord);
+    for (int32_t i = 0; i < relationCount; ++i) {
+        RelationSide source = ReadRelationSide(ar, fileTables);
+        RelationSide dest = ReadRelationSide(ar, fileTables);
+        if (!source.table || !dest.table)
+            continue;
+        auto relation = std::make_unique<CRelation>(source.table, nullptr, dest.table, nullptr);
+        relation->m_sourceColumns = std::move(source.columns);
+        relation->m_destColumns = std::move(dest.columns);
+        AddRelation(std::move(relation));
+    }
+
+    uint8_t font[KorvoLogFont::kSize];
+    m_logFont.ToBytes(font);
+    ar.ReadSome(font, sizeof font);
+    m_logFont.FromBytes(font);
+    m_nMaxPagesX = ar.ReadInt32();
+    m_nMaxPagesY = ar.ReadInt32();
+}
+
+void CKorvoDoc::ReadVersion1(CArchiveReader& ar)
+{
+    std::vector<KorvoTableView*> fileTables;
+    const int32_t tableCount = ReadCount(ar, kMinTableRecordV1);
+    for (int32_t i = 0; i < tableCount; ++i) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->ReadVersion1(ar);
+        fileTables.push_back(AddTable(std::move(table)));
+    }
+
+    const int32_t relationCount = ReadCount(ar, kMinRelationRecord);
+    for (int32_t i = 0; i < relationCount; ++i) {
+        KorvoTableView* source = ElementAt(fileTables, ar.ReadInt32());
+        CColumn* sourceColumn = GetColumn(source, ar.ReadInt32());
+        KorvoTableView* dest = ElementAt(fileTables, ar.ReadInt32());
+        CColumn* destColumn = GetColumn(dest, ar.ReadInt32());
+        if (sourceColumn && destColumn)
+            AddRelation(std::make_unique<CRelation>(source, sourceColumn, dest, destColumn));
+    }
+
+    // Version 1 ends with the font, read as far as the file goes; the bytes
+    // that are missing keep the default font's values.
+    uint8_t font[KorvoLogFont::kSize];
+    m_logFont.ToBytes(font);
+    ar.ReadSome(font, sizeof font);
+    m_logFont.FromBytes(font);
+}
+
+std::string CKorvoDoc::SaveToBytes() const
+{
+    CArchiveWriter ar;
+    Serialize(ar);
+    return ar.Take();
+}
+
+LoadOutcome CKorvoDoc::LoadFromBytes(const void* data, size_t size)
+{
+    // An empty file opens as an empty diagram without a word.
+    if (size == 0)
+        return {};
+    CArchiveReader ar(data, size);
+    return Serialize(ar);
+}
