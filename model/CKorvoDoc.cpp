@@ -1,8 +1,10 @@
 #include "CKorvoDoc.h"
 
 #include "Archive.h"
+#include "DiagramFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace {
@@ -14,6 +16,9 @@ const char* const kUnsupportedCaption = "Version not supported";
 const char* const kVersion1Text =
     "This file is from an older version of Korvo. When you save it will be converted to the current version.";
 const char* const kUnexpectedText = "Unexpected file format.";
+
+const char* const kExportOpenError = "Export SQL Error: Unable to open output file.";
+const char* const kExportWriteError = "Export SQL Error: Unable to write output file.";
 
 // Smallest records with every string empty; a count that the remaining bytes
 // cannot hold at this size is refused before anything is read or allocated.
@@ -53,6 +58,15 @@ RelationSide ReadRelationSide(CArchiveReader& ar, const std::vector<KorvoTableVi
     if (resolved)
         side.table = table;
     return side;
+}
+
+void AppendNames(std::string& out, const std::vector<CColumn*>& columns)
+{
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i)
+            out += ", ";
+        out += columns[i]->m_strName;
+    }
 }
 
 } // namespace
@@ -314,4 +328,154 @@ LoadOutcome CKorvoDoc::LoadFromBytes(const void* data, size_t size)
         return {};
     CArchiveReader ar(data, size);
     return Serialize(ar);
+}
+
+// The export walks each table's references before the table itself. The
+// outgoing relations of every table are gathered once, in document order,
+// so the walk and the FOREIGN KEY clauses cost O(tables + relations).
+struct CKorvoDoc::SqlExportPlan {
+    std::unordered_map<const KorvoTableView*, size_t> position;
+    std::vector<std::vector<const CRelation*>> outgoing;
+    std::vector<bool> onPath;
+};
+
+std::string CKorvoDoc::ExportSQLText()
+{
+    SqlExportPlan plan;
+    plan.position.reserve(m_tables.size());
+    for (size_t i = 0; i < m_tables.size(); ++i) {
+        m_tables[i]->m_bExported = false;
+        plan.position.emplace(m_tables[i].get(), i);
+    }
+    plan.outgoing.resize(m_tables.size());
+    plan.onPath.resize(m_tables.size());
+    for (const auto& relation : m_relations) {
+        const auto it = plan.position.find(relation->m_pSource);
+        if (it != plan.position.end())
+            plan.outgoing[it->second].push_back(relation.get());
+    }
+
+    std::string out;
+    for (const auto& table : m_tables)
+        WriteTableSQL(out, table.get(), plan);
+    return out;
+}
+
+void CKorvoDoc::WriteTableSQL(std::string& out, KorvoTableView* table, SqlExportPlan& plan)
+{
+    if (table->m_bExported)
+        return;
+    // Depth first with an explicit stack: a long chain of references must not
+    // exhaust the call stack. A table already on the path (a cycle, or a
+    // relation from a table to itself) is not entered again.
+    struct Frame {
+        size_t table;
+        size_t next;
+    };
+    std::vector<Frame> path{{plan.position.at(table), 0}};
+    plan.onPath[path.back().table] = true;
+    while (!path.empty()) {
+        Frame& frame = path.back();
+        const auto& outgoing = plan.outgoing[frame.table];
+        if (frame.next < outgoing.size()) {
+            const auto it = plan.position.find(outgoing[frame.next++]->m_pDest);
+            if (it != plan.position.end() && !m_tables[it->second]->m_bExported && !plan.onPath[it->second]) {
+                plan.onPath[it->second] = true;
+                path.push_back({it->second, 0});
+            }
+            continue;
+        }
+        KorvoTableView& current = *m_tables[frame.table];
+        current.m_bExported = true;
+        plan.onPath[frame.table] = false;
+        WriteStatement(out, current, outgoing);
+        path.pop_back();
+    }
+}
+
+void CKorvoDoc::WriteStatement(std::string& out, const KorvoTableView& table,
+                               const std::vector<const CRelation*>& references)
+{
+    // The script is a text file written with DOS line ends.
+    static constexpr const char* kLineEnd = "\r\n";
+    const CTableDef& def = table.m_def;
+
+    out += "CREATE TABLE ";
+    out += def.m_strName;
+    out += " (";
+    out += kLineEnd;
+
+    std::vector<CColumn*> primaryKey;
+    for (size_t i = 0; i < def.m_columns.size(); ++i) {
+        const CColumn& column = *def.m_columns[i];
+        out += '\t';
+        out += column.m_strName;
+        out += ' ';
+        out += column.m_strType;
+        if (!column.m_strDefault.empty()) {
+            out += " DEFAULT ";
+            out += column.m_strDefault;
+        }
+        if (column.m_bUnique)
+            out += " UNIQUE";
+        if (column.m_bRequired)
+            out += " NOT NULL";
+        if (!column.m_strCheck.empty()) {
+            out += " CHECK(";
+            out += column.m_strCheck;
+            out += ')';
+        }
+        if (i + 1 < def.m_columns.size()) {
+            out += ", ";
+            out += kLineEnd;
+        }
+        if (column.m_bPrimaryKey)
+            primaryKey.push_back(def.m_columns[i].get());
+    }
+
+    if (!primaryKey.empty()) {
+        out += ", ";
+        out += kLineEnd;
+        out += "\tPRIMARY KEY(";
+        AppendNames(out, primaryKey);
+        out += ')';
+    }
+    if (!def.m_strCheck.empty()) {
+        out += ", ";
+        out += kLineEnd;
+        out += "\tCHECK(";
+        out += def.m_strCheck;
+        out += ')';
+        out += kLineEnd;
+    }
+    for (const CRelation* relation : references) {
+        out += ',';
+        out += kLineEnd;
+        out += "\tFOREIGN KEY(";
+        AppendNames(out, relation->m_sourceColumns);
+        out += ") REFERENCES ";
+        out += relation->m_pDest->m_def.m_strName;
+        out += " (";
+        AppendNames(out, relation->m_destColumns);
+        out += ')';
+    }
+    out += ");";
+    out += kLineEnd;
+    out += kLineEnd;
+}
+
+bool CKorvoDoc::ExportSQL(const char* path, char* errorText, int errorTextSize)
+{
+    const std::string text = ExportSQLText();
+    const FileResult result = WriteFileAtomically(path ? path : "", text);
+    if (result.ok)
+        return true;
+    // A failure to write is reported too: a full disk must not pass for success.
+    const char* message = result.error == FileError::Open ? kExportOpenError : kExportWriteError;
+    if (errorText && errorTextSize > 0) {
+        const size_t n = std::min(std::strlen(message), static_cast<size_t>(errorTextSize) - 1);
+        std::memcpy(errorText, message, n);
+        errorText[n] = '\0';
+    }
+    return false;
 }
