@@ -96,6 +96,11 @@ KorvoTableView* CKorvoDoc::GetTable(int index) const
     return index >= 0 && static_cast<size_t>(index) < m_tables.size() ? m_tables[index].get() : nullptr;
 }
 
+CRelation* CKorvoDoc::GetRelation(int index) const
+{
+    return index >= 0 && static_cast<size_t>(index) < m_relations.size() ? m_relations[index].get() : nullptr;
+}
+
 int CKorvoDoc::GetTableIndex(const KorvoTableView* table) const
 {
     for (size_t i = 0; i < m_tables.size(); ++i)

@@ -53,6 +53,7 @@ public:
 
     // Lookups: null or -1 when not found.
     KorvoTableView* GetTable(int index) const;
+    CRelation* GetRelation(int index) const;
     int GetTableIndex(const KorvoTableView* table) const;
     KorvoTableView* FindTable(std::string_view name) const;
     static CColumn* GetColumn(const KorvoTableView* table, int index);
