@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QPoint;
+class QFont;
+class QPageSetupDialog;
+class QPrintDialog;
+class QWidget;
+
+// Every modal interaction of the program runs through the one installed seam:
+// message boxes, file dialogs, the font dialog, page setup, print dialogs and
+// the property dialogs. The real seam opens them; tests install their own that
+// records the texts and answers, so no test waits on a modal loop.
+class CModalSeam {
+public:
+    virtual ~CModalSeam() = default;
+
+    // Returns the button pressed. An empty caption means "Korvo".
+    virtual QMessageBox::StandardButton MessageBox(QWidget* parent, const QString& text, const QString& caption,
+                                                   QMessageBox::Icon icon,
+                                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // Runs a dialog modally and returns QDialog::Accepted or Rejected.
+    virtual int RunDialog(QDialog& dialog);
+    // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form.
+    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter);
+    virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& defaultSuffix, const QString& initialPath = QString());
+    // Starts from font; true and the chosen font on OK.
+    virtual bool ChooseFont(QWidget* parent, QFont& font);
+    // Page setup and print dialogs (also run through RunDialog by default).
+    virtual int RunPageSetup(QPageSetupDialog& dialog);
+    virtual int RunPrintDialog(QPrintDialog& dialog);
+    // Shows a pop-up menu at a global position; the chosen action or null.
+    virtual QAction* PopupMenu(QMenu& menu, const QPoint& globalPos);
+
+    // The installed seam; the real one unless a test installed another.
+    static CModalSeam& Get();
+    // Installs seam (not owned); null restores the real one.
+    static void Install(CModalSeam* seam);
+};
+
+// Shorthand for the common application message box: caption "Korvo", OK.
+QMessageBox::StandardButton KorvoMessageBox(QWidget* parent, const QString& text,
+                                            QMessageBox::Icon icon = QMessageBox::NoIcon,
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);

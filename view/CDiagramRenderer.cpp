@@ -1,0 +1,355 @@
+#include "CDiagramRenderer.h"
+
+#include "CKorvoDC.h"
+#include "CKorvoDoc.h"
+
+#include <QColor>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Nothing this far from the origin reaches the drawing calls.
+constexpr int32_t kCoordMin = -32767;
+constexpr int32_t kCoordMax = 32768;
+
+int32_t MidOf(const std::vector<int32_t>& ys)
+{
+    auto [lo, hi] = std::minmax_element(ys.begin(), ys.end());
+    return *lo + (*hi - *lo) / 2;
+}
+
+} // namespace
+
+void CDiagramRenderer::DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32_t pw, int32_t ph, CPoint origin)
+{
+    if (pw <= 0 || ph <= 0)
+        return;
+    dc.SetPenColor(QColor(127, 127, 127));
+    for (int64_t x = rectCanvas.left; x < rectCanvas.right; x += pw) {
+        for (int64_t y = rectCanvas.top; y > rectCanvas.bottom; y -= ph) {
+            CPoint pts[3] = {
+                CPoint{int32_t(x + pw), int32_t(y)} - origin,
+                CPoint{int32_t(x + pw), int32_t(y - ph)} - origin,
+                CPoint{int32_t(x), int32_t(y - ph)} - origin,
+            };
+            if (IsPolylineVisible(dc, pts, 3)) {
+                dc.Line(pts[0], pts[1]);
+                dc.Line(pts[1], pts[2]);
+            }
+        }
+    }
+    dc.SetPenColor(Qt::black);
+}
+
+void CDiagramRenderer::DrawTablesAndRelations(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin)
+{
+    for (auto& table : doc.m_tables) {
+        if (DrawTable(dc, *table, origin)) {
+            dc.ExcludeClipRect(CRect{table->m_x - origin.x, table->m_y - origin.y,
+                                     table->m_x + table->m_cx - origin.x, table->m_y - table->m_cy - origin.y});
+        }
+    }
+    for (auto& relation : doc.m_relations)
+        DrawRelation(dc, *relation, origin);
+    dc.ClearClip();
+}
+
+bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint origin)
+{
+    table.Measure(dc);
+    const int32_t lh = table.m_nLineHeight;
+    const int32_t vp = table.m_nVertPadding;
+    const int32_t hp = table.m_nHorzPadding;
+    const int32_t bw = table.m_nBorderWidth;
+
+    const int32_t L = table.m_x - origin.x;
+    const int32_t T = table.m_y - origin.y;
+    const int32_t R = L + table.m_cx;
+    const int32_t B = T - table.m_cy;
+
+    CPoint outline[5] = {{L, T}, {L, B}, {R, B}, {R, T}, {L, T}};
+    if (!IsPolylineVisible(dc, outline, 5))
+        return false;
+
+    dc.FillSolidRect(CRect{L, T, R, B}, Qt::white);
+    dc.FillSolidRect(CRect{L, T, R, T - bw}, Qt::black);
+    dc.FillSolidRect(CRect{L, B + bw, R, B}, Qt::black);
+    dc.FillSolidRect(CRect{L, T, L + bw, B}, Qt::black);
+    dc.FillSolidRect(CRect{R - bw, T, R, B}, Qt::black);
+
+    dc.DrawText(table.m_def.m_strName, CRect{L, T - vp / 4, R, T - vp / 4 - lh}, Qt::AlignHCenter | Qt::AlignVCenter);
+
+    dc.FillSolidRect(CRect{L, T - vp / 2 - lh, R, T - vp / 2 - lh - bw}, Qt::black);
+
+    CRect text{L + hp / 2 + lh / 2, T - vp / 4 - vp / 2 - lh, R - hp / 2, 0};
+    text.bottom = text.top - lh;
+    dc.SetPenColor(Qt::black);
+    dc.SetBrushColor(QColor(Qt::white));
+    for (const auto& column : table.m_def.m_columns) {
+        if (column->m_bPrimaryKey)
+            DrawKeySymbol(dc, CRect{text.left - lh / 2, text.top - lh / 4, text.left, text.bottom + lh / 4});
+        dc.DrawText(column->m_strName, text, Qt::AlignLeft | Qt::AlignVCenter);
+        text.top -= lh;
+        text.bottom -= lh;
+    }
+
+    if (table.m_bSelected && !dc.IsPrinting()) {
+        const int32_t hw = table.m_nHandleWidth;
+        const int32_t hh = table.m_nHandleHeight;
+        const CPoint corners[4] = {{L, T}, {R, T}, {R, B}, {L, B}};
+        for (const CPoint& c : corners)
+            dc.InvertRect(CRect{c.x - hw / 2, c.y + hh / 2, c.x + hw / 2, c.y - hh / 2});
+    }
+    return true;
+}
+
+void CDiagramRenderer::DrawKeySymbol(CKorvoDC& dc, const CRect& box)
+{
+    const int32_t l = box.left, t = box.top, r = box.right, b = box.bottom;
+    const int32_t w = r - l;
+    const int32_t h = b - t;
+    dc.Ellipse(CRect{l + w / 4, t, r - w / 4, b - h / 2});
+    dc.Line(CPoint{l + w / 2, t + h / 2}, CPoint{l + w / 2, b});
+    dc.Line(CPoint{l + w / 2, b}, CPoint{l + w / 4 + w / 2, b});
+    dc.Line(CPoint{l + w / 2, t + h / 4 + h / 2}, CPoint{l + w / 4 + w / 2, t + h / 4 + h / 2});
+}
+
+CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRelation& relation)
+{
+    KorvoTableView& S = *relation.m_pSource;
+    KorvoTableView& D = *relation.m_pDest;
+    const int32_t r = m_nDotSize / 2;
+    RelationEnds e{};
+
+    for (CColumn* column : relation.m_sourceColumns)
+        e.yS.push_back(S.GetColumnRowY(dc, column));
+    for (CColumn* column : relation.m_destColumns)
+        e.yD.push_back(D.GetColumnRowY(dc, column));
+
+    // The lines leave the source on the side facing the destination.
+    if (S.m_x + S.m_cx / 2 < D.m_x) {
+        e.eS = S.m_x + S.m_cx;
+        e.jS = e.eS + m_nStubLength;
+    } else {
+        e.eS = S.m_x;
+        e.jS = S.m_x - m_nStubLength;
+    }
+    if (D.m_x + D.m_cx / 2 < S.m_x) {
+        e.eD = D.m_x + D.m_cx + r;
+        e.jD = e.eD + m_nStubLength;
+    } else {
+        e.eD = D.m_x - r;
+        e.jD = e.eD - m_nStubLength;
+    }
+    e.midS = e.yS.empty() ? 0 : MidOf(e.yS);
+    e.midD = e.yD.empty() ? 0 : MidOf(e.yD);
+    return e;
+}
+
+void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint origin)
+{
+    if (relation.m_sourceColumns.empty() || relation.m_destColumns.empty())
+        return;
+    const RelationEnds e = ComputeEnds(dc, relation);
+    const int32_t r = m_nDotSize / 2;
+
+    dc.SetPenColor(Qt::black);
+    dc.SetBrushColor(QColor(Qt::black));
+
+    for (int32_t y : e.yS) {
+        CPoint seg[2] = {CPoint{e.eS, y} - origin, CPoint{e.jS, e.midS} - origin};
+        if (IsPolylineVisible(dc, seg, 2))
+            dc.Line(seg[0], seg[1]);
+    }
+    for (int32_t y : e.yD) {
+        CPoint seg[2] = {CPoint{e.eD, y} - origin, CPoint{e.jD, e.midD} - origin};
+        if (IsPolylineVisible(dc, seg, 2)) {
+            dc.Line(seg[0], seg[1]);
+            dc.Ellipse(CRect{seg[0].x - r, seg[0].y - r, seg[0].x + r, seg[0].y + r});
+        }
+    }
+    CPoint mid[2] = {CPoint{e.jS, e.midS} - origin, CPoint{e.jD, e.midD} - origin};
+    const bool midVisible = IsPolylineVisible(dc, mid, 2);
+    if (midVisible)
+        dc.Line(mid[0], mid[1]);
+
+    dc.SetBrushColor(QColor(Qt::white));
+
+    if (relation.m_bSelected && !dc.IsPrinting() && midVisible) {
+        for (const CPoint& c : mid)
+            dc.InvertRect(CRect{c.x - m_nHandleWidth / 2, c.y + m_nHandleHeight / 2, c.x + m_nHandleWidth / 2,
+                                c.y - m_nHandleHeight / 2});
+    }
+}
+
+std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& relation)
+{
+    KorvoTableView& S = *relation.m_pSource;
+    KorvoTableView& D = *relation.m_pDest;
+    const int32_t stub = m_nStubLength;
+    std::vector<CPoint> route;
+
+    if (relation.m_sourceColumns.size() == 1 && relation.m_destColumns.size() == 1) {
+        const int32_t yS = S.GetColumnRowY(dc, relation.m_sourceColumns[0]);
+        const int32_t yD = D.GetColumnRowY(dc, relation.m_destColumns[0]);
+        if (S.m_x + S.m_cx / 2 >= D.m_x) {
+            route.push_back({S.m_x, yS});
+            route.push_back({S.m_x - stub, yS});
+        } else {
+            route.push_back({S.m_x + S.m_cx, yS});
+            route.push_back({S.m_x + S.m_cx + stub, yS});
+        }
+        if (D.m_x + D.m_cx / 2 >= S.m_x) {
+            route.push_back({D.m_x - stub, yD});
+            route.push_back({D.m_x, yD});
+        } else {
+            route.push_back({D.m_x + D.m_cx + stub, yD});
+            route.push_back({D.m_x + D.m_cx, yD});
+        }
+        return route;
+    }
+
+    if (relation.m_sourceColumns.empty() || relation.m_destColumns.empty())
+        return route;
+    const RelationEnds e = ComputeEnds(dc, relation);
+    route.push_back({e.jS, e.midS});
+    if (D.m_x + D.m_cx / 2 < S.m_x)
+        route.push_back({D.m_x + D.m_cx + stub, e.midD});
+    else
+        route.push_back({D.m_x - stub, e.midD});
+    return route;
+}
+
+bool CDiagramRenderer::RelationHitTest(CKorvoDC& dc, CRelation& relation, CPoint ptDevice, CPoint origin)
+{
+    std::vector<CPoint> route = GetRelationRoute(dc, relation);
+    for (CPoint& pt : route)
+        pt = dc.LPtoDP(pt - origin);
+    for (size_t i = 0; i + 1 < route.size(); ++i)
+        if (IsNearSegment(route[i], route[i + 1], ptDevice, 5))
+            return true;
+    return false;
+}
+
+bool CDiagramRenderer::IsNearSegment(CPoint a, CPoint b, CPoint p, int tol)
+{
+    const int64_t left = std::min(a.x, b.x) - int64_t(tol);
+    const int64_t right = std::max(a.x, b.x) + int64_t(tol);
+    const int64_t top = std::min(a.y, b.y) - int64_t(tol);
+    const int64_t bottom = std::max(a.y, b.y) + int64_t(tol);
+    if (p.x < left || p.x > right || p.y < top || p.y > bottom)
+        return false;
+    if (a.y == b.y)
+        return std::llabs(int64_t(a.y) - p.y) <= tol;
+    if (a.x == b.x)
+        return std::llabs(int64_t(a.x) - p.x) <= tol;
+    if (std::llabs(int64_t(a.y) - b.y) < std::llabs(int64_t(a.x) - b.x))
+        return IsNearLine(a, b, p, tol);
+    return IsNearLine(CPoint{a.y, a.x}, CPoint{b.y, b.x}, CPoint{p.y, p.x}, tol);
+}
+
+bool CDiagramRenderer::IsNearLine(CPoint a, CPoint b, CPoint p, int tol)
+{
+    const double m = double(b.y - a.y) / double(b.x - a.x);
+    const double k = a.y - m * a.x;
+    const double k2 = p.y + p.x / m;
+    const int64_t fx = static_cast<int64_t>((k2 - k) / (m + 1 / m));
+    const int64_t fy = static_cast<int64_t>(fx * m + k);
+    const double dx = double(fx - p.x);
+    const double dy = double(fy - p.y);
+    return std::sqrt(dy * dy + dx * dx) <= tol;
+}
+
+bool CDiagramRenderer::IsPolylineVisible(const CKorvoDC& dc, const CPoint* points, int count)
+{
+    if (dc.IsPrinting())
+        return true;
+    const CRect rc = dc.ClientRectLogical(); // top above bottom
+    for (int i = 0; i < count; ++i) {
+        if (points[i].x < kCoordMin || points[i].x > kCoordMax || points[i].y < kCoordMin ||
+            points[i].y > kCoordMax)
+            return false;
+    }
+    auto inside = [&](CPoint p) { return p.x >= rc.left && p.x <= rc.right && p.y <= rc.top && p.y >= rc.bottom; };
+    auto crossesHorizontal = [&](CPoint a, CPoint b, int32_t y0) {
+        if ((a.y < y0 && b.y < y0) || (a.y > y0 && b.y > y0))
+            return false;
+        if (a.y == b.y)
+            return false; // parallel to the edge
+        double x;
+        if (a.x == b.x)
+            x = a.x;
+        else
+            x = a.x + double(b.x - a.x) * double(y0 - a.y) / double(b.y - a.y);
+        return x >= rc.left && x <= rc.right;
+    };
+    auto crossesVertical = [&](CPoint a, CPoint b, int32_t x0) {
+        if ((a.x < x0 && b.x < x0) || (a.x > x0 && b.x > x0))
+            return false;
+        if (a.x == b.x)
+            return false;
+        const double y = a.y + double(b.y - a.y) * double(x0 - a.x) / double(b.x - a.x);
+        return y >= rc.bottom && y <= rc.top;
+    };
+    for (int i = 0; i + 1 < count; ++i) {
+        const CPoint a = points[i];
+        const CPoint b = points[i + 1];
+        if (inside(a) || inside(b) || crossesHorizontal(a, b, rc.top) || crossesHorizontal(a, b, rc.bottom) ||
+            crossesVertical(a, b, rc.left) || crossesVertical(a, b, rc.right))
+            return true;
+    }
+    return false;
+}
+
+CSize CDiagramRenderer::GetDiagramExtent(const CKorvoDoc& doc)
+{
+    CSize extent{0, 0};
+    for (const auto& table : doc.m_tables) {
+        extent.cx = std::max<int32_t>(extent.cx, table->m_x + table->m_cx);
+        extent.cy = std::max<int32_t>(extent.cy, table->m_cy - table->m_y);
+    }
+    return extent;
+}
+
+CRect CDiagramRenderer::IntersectLogicalRect(const CRect& a, const CRect& b)
+{
+    CRect r{std::max(a.left, b.left), std::min(a.top, b.top), std::min(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+    if (r.right < r.left || r.top < r.bottom)
+        return CRect{0, 0, 0, 0};
+    return r;
+}
+
+int CDiagramRenderer::PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph)
+{
+    if (pw <= 0 || ph <= 0)
+        return 1;
+    const CSize extent = GetDiagramExtent(doc);
+    const int64_t across = extent.cx / pw + 1;
+    const int64_t down = extent.cy / ph + 1;
+    return int(std::min<int64_t>(across * down, 1 << 20));
+}
+
+void CDiagramRenderer::PrintPage(CKorvoDC& dc, CKorvoDoc& doc, int page, int32_t pw, int32_t ph)
+{
+    if (pw <= 0 || ph <= 0)
+        return;
+    const CSize extent = GetDiagramExtent(doc);
+    const int32_t across = extent.cx / pw + 1;
+    const int32_t i = page - 1;
+    const CPoint origin{pw * (i % across), -(ph * (i / across))};
+    const CRect pageRect{0, 0, pw, -ph};
+
+    for (auto& table : doc.m_tables) {
+        if (DrawTable(dc, *table, origin)) {
+            CRect box{table->m_x - origin.x, table->m_y - origin.y, table->m_x + table->m_cx - origin.x,
+                      table->m_y - table->m_cy - origin.y};
+            dc.ExcludeClipRect(IntersectLogicalRect(box, pageRect));
+        }
+    }
+    for (auto& relation : doc.m_relations)
+        DrawRelation(dc, *relation, origin);
+    dc.ClearClip();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Geometry.h"
+
+#include <cstdint>
+#include <vector>
+
+class CColumn;
+class CKorvoDC;
+class CKorvoDoc;
+class CRelation;
+class KorvoTableView;
+
+// Draws a diagram on a CKorvoDC: page grid, table boxes, relation lines and
+// selection marks, and answers the geometric questions that hit tests and
+// printing ask (relation routes, visibility, the tables' extent). The screen,
+// print preview, paper and image export all draw through it.
+class CDiagramRenderer {
+public:
+    virtual ~CDiagramRenderer() = default;
+
+    // Tables in document order (earlier ones cover later ones), then the
+    // relations, which pass behind the tables. No grid here.
+    void DrawTablesAndRelations(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+    // The right and bottom edge of every page area of the canvas.
+    void DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32_t pw, int32_t ph, CPoint origin);
+
+    bool DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint origin);
+    static void DrawKeySymbol(CKorvoDC& dc, const CRect& box);
+    void DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint origin);
+    // Two or four logical points along the relation (no origin subtracted).
+    std::vector<CPoint> GetRelationRoute(CKorvoDC& dc, CRelation& relation);
+    // Within 5 pixels of the route; point in device units.
+    bool RelationHitTest(CKorvoDC& dc, CRelation& relation, CPoint ptDevice, CPoint origin);
+    static bool IsNearSegment(CPoint a, CPoint b, CPoint p, int tol);
+    static bool IsNearLine(CPoint a, CPoint b, CPoint p, int tol);
+    // Points in logical units with the origin already subtracted.
+    static bool IsPolylineVisible(const CKorvoDC& dc, const CPoint* points, int count);
+    // (largest m_x + m_cx, largest m_cy - m_y), each at least 0.
+    static CSize GetDiagramExtent(const CKorvoDoc& doc);
+    static CRect IntersectLogicalRect(const CRect& a, const CRect& b);
+
+    // Printing: pages follow the tables' extent, numbered row by row.
+    static int PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph);
+    // Draws page (1-based) on a printing surface whose font is the diagram's.
+    void PrintPage(CKorvoDC& dc, CKorvoDoc& doc, int page, int32_t pw, int32_t ph);
+
+    int32_t m_nStubLength = 180;
+    int32_t m_nDotSize = 70;
+    int32_t m_nHandleWidth = 90;
+    int32_t m_nHandleHeight = 90;
+
+private:
+    struct RelationEnds {
+        int32_t eS, jS, midS, eD, jD, midD;
+        std::vector<int32_t> yS, yD;
+    };
+    RelationEnds ComputeEnds(CKorvoDC& dc, CRelation& relation);
+};

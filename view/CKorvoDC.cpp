@@ -1,0 +1,203 @@
+#include "CKorvoDC.h"
+
+#include <QPainter>
+#include <QString>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// a * b / c rounded to the nearest integer, halves away from zero, in 64 bits.
+int32_t MulDivRound(int64_t a, int64_t b, int64_t c)
+{
+    int64_t n = a * b;
+    int64_t q = (std::llabs(n) + c / 2) / c;
+    return static_cast<int32_t>(n < 0 ? -q : q);
+}
+
+QString FromModel(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+CKorvoDC::CKorvoDC(QPainter* painter, int dpi, bool printing)
+    : m_pPainter(painter), m_nDpi(dpi > 0 ? dpi : 96), m_bPrinting(printing)
+{
+    SelectFont(MakeFont(KorvoLogFont(), m_nDpi));
+}
+
+CKorvoDC::~CKorvoDC()
+{
+    if (m_pPainter && m_bClipping)
+        m_pPainter->setClipping(false);
+}
+
+QFont CKorvoDC::MakeFont(const KorvoLogFont& logFont, int dpi)
+{
+    QFont font(QString::fromLatin1(logFont.FaceName().c_str()));
+    int32_t height = logFont.lfHeight != 0 ? logFont.lfHeight : 240;
+    int pixels = std::max(1, MulDivRound(std::abs(height), dpi, 1440));
+    font.setPixelSize(pixels);
+    if (height > 0) {
+        // The record asks for a cell height: take the largest em size whose
+        // ascent plus descent still fits in it.
+        for (int em = pixels; em > 1; --em) {
+            font.setPixelSize(em);
+            if (QFontMetrics(font).height() <= pixels)
+                break;
+        }
+    }
+    if (logFont.lfWeight > 0)
+        font.setWeight(static_cast<QFont::Weight>(std::clamp<int>(logFont.lfWeight, 1, 1000)));
+    font.setItalic(logFont.lfItalic != 0);
+    font.setUnderline(logFont.lfUnderline != 0);
+    font.setStrikeOut(logFont.lfStrikeOut != 0);
+    font.setKerning(false);
+    return font;
+}
+
+void CKorvoDC::SelectFont(const QFont& font)
+{
+    m_font = font;
+    m_metrics.emplace(m_font);
+    if (m_pPainter)
+        m_pPainter->setFont(m_font);
+}
+
+void CKorvoDC::SetClientRect(const QRect& rect)
+{
+    m_rectClient = rect;
+    m_clip = QRegion(rect);
+}
+
+CRect CKorvoDC::ClientRectLogical() const
+{
+    // Truncating conversion, as the view's logical-rectangle conversion does.
+    auto toLog = [this](int32_t v) { return static_cast<int32_t>(int64_t(v) * 1440 / m_nDpi); };
+    QRect r = m_rectClient;
+    return CRect{toLog(r.left()), -toLog(r.top()), toLog(r.left() + r.width()), -toLog(r.top() + r.height())};
+}
+
+int32_t CKorvoDC::GetTextWidth(std::string_view text) const
+{
+    int px = m_metrics->horizontalAdvance(FromModel(text));
+    return MulDivRound(px, 1440, m_nDpi);
+}
+
+int32_t CKorvoDC::GetLineHeight() const
+{
+    return MulDivRound(m_metrics->height(), 1440, m_nDpi);
+}
+
+CPoint CKorvoDC::LPtoDP(CPoint pt) const
+{
+    return CPoint{MulDivRound(pt.x, m_nDpi, 1440), MulDivRound(-int64_t(pt.y), m_nDpi, 1440)};
+}
+
+CPoint CKorvoDC::DPtoLP(CPoint pt) const
+{
+    return CPoint{MulDivRound(pt.x, 1440, m_nDpi), MulDivRound(-int64_t(pt.y), 1440, m_nDpi)};
+}
+
+CSize CKorvoDC::LPtoDP(CSize size) const
+{
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), m_nDpi, 1440),
+                 MulDivRound(std::abs(int64_t(size.cy)), m_nDpi, 1440)};
+}
+
+CSize CKorvoDC::DPtoLP(CSize size) const
+{
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), 1440, m_nDpi),
+                 MulDivRound(std::abs(int64_t(size.cy)), 1440, m_nDpi)};
+}
+
+CRect CKorvoDC::LPtoDP(const CRect& rect) const
+{
+    CPoint a = LPtoDP(CPoint{rect.left, rect.top});
+    CPoint b = LPtoDP(CPoint{rect.right, rect.bottom});
+    return CRect{a.x, a.y, b.x, b.y};
+}
+
+QRect CKorvoDC::ToQRect(const CRect& deviceRect)
+{
+    CRect r = deviceRect.Normalized();
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void CKorvoDC::SetPenColor(const QColor& color)
+{
+    m_penColor = color;
+}
+
+void CKorvoDC::SetBrushColor(const std::optional<QColor>& color)
+{
+    m_brushColor = color;
+}
+
+void CKorvoDC::Line(CPoint from, CPoint to)
+{
+    if (!m_pPainter)
+        return;
+    CPoint a = LPtoDP(from);
+    CPoint b = LPtoDP(to);
+    m_pPainter->setPen(QPen(m_penColor, 0));
+    m_pPainter->drawLine(a.x, a.y, b.x, b.y);
+}
+
+void CKorvoDC::FillSolidRect(const CRect& rect, const QColor& color)
+{
+    if (!m_pPainter)
+        return;
+    m_pPainter->fillRect(ToQRect(LPtoDP(rect)), color);
+}
+
+void CKorvoDC::Ellipse(const CRect& box)
+{
+    if (!m_pPainter)
+        return;
+    QRect r = ToQRect(LPtoDP(box));
+    m_pPainter->setPen(QPen(m_penColor, 0));
+    m_pPainter->setBrush(m_brushColor ? QBrush(*m_brushColor) : QBrush(Qt::NoBrush));
+    // The outline runs inside the box, as the platform's ellipse does.
+    m_pPainter->drawEllipse(r.adjusted(0, 0, -1, -1));
+    m_pPainter->setBrush(Qt::NoBrush);
+}
+
+void CKorvoDC::InvertRect(const CRect& rect)
+{
+    if (!m_pPainter)
+        return;
+    QPainter::CompositionMode old = m_pPainter->compositionMode();
+    m_pPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    m_pPainter->fillRect(ToQRect(LPtoDP(rect)), Qt::white);
+    m_pPainter->setCompositionMode(old);
+}
+
+void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment)
+{
+    if (!m_pPainter)
+        return;
+    m_pPainter->setPen(QPen(Qt::black, 0));
+    m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, FromModel(text));
+}
+
+void CKorvoDC::ExcludeClipRect(const CRect& rect)
+{
+    if (!m_pPainter)
+        return;
+    m_clip -= QRegion(ToQRect(LPtoDP(rect)));
+    m_pPainter->setClipRegion(m_clip);
+    m_bClipping = true;
+}
+
+void CKorvoDC::ClearClip()
+{
+    if (!m_pPainter)
+        return;
+    m_pPainter->setClipping(false);
+    m_clip = QRegion(m_rectClient);
+    m_bClipping = false;
+}

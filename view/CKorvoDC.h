@@ -1,0 +1,93 @@
+#pragma once
+
+#include "Geometry.h"
+#include "LogFont.h"
+#include "MeasureSurface.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QRect>
+#include <QRegion>
+
+#include <optional>
+#include <string_view>
+
+class QPainter;
+
+// A drawing surface in the canvas's logical units: twips, y up, mapped to the
+// device at its own resolution (the screen's dpiX, or the printer's). Shapes
+// are converted to device pixels and drawn without antialiasing, so one
+// logical unit lands exactly where the mapping puts it: at 96 dpi, 15 units
+// are one pixel. The same surface measures text with the diagram font, so
+// layout and drawing always agree.
+class CKorvoDC : public CMeasureSurface {
+public:
+    // painter may be null for a surface that only measures and converts.
+    CKorvoDC(QPainter* painter, int dpi, bool printing);
+    ~CKorvoDC() override;
+
+    CKorvoDC(const CKorvoDC&) = delete;
+    CKorvoDC& operator=(const CKorvoDC&) = delete;
+
+    // The device font for a diagram font record at a resolution: a positive
+    // height is the cell height (ascent plus descent), a negative one the
+    // character height, both in twips.
+    static QFont MakeFont(const KorvoLogFont& logFont, int dpi);
+
+    void SelectFont(const QFont& font);
+    const QFont& Font() const { return m_font; }
+
+    int Dpi() const { return m_nDpi; }
+    bool IsPrinting() const { return m_bPrinting; }
+    QPainter* Painter() const { return m_pPainter; }
+
+    // The device rectangle that is visible (the client area on screen, the
+    // page on paper); also the base of the clip region.
+    void SetClientRect(const QRect& rect);
+    QRect ClientRect() const { return m_rectClient; }
+    // The client rectangle in logical units, top above bottom, converted with
+    // truncation toward zero.
+    CRect ClientRectLogical() const;
+
+    // CMeasureSurface
+    int32_t GetTextWidth(std::string_view text) const override;
+    int32_t GetLineHeight() const override;
+    CPoint LPtoDP(CPoint pt) const override;
+    CPoint DPtoLP(CPoint pt) const override;
+    CSize LPtoDP(CSize size) const override;
+    CSize DPtoLP(CSize size) const;
+    // Converts the four edges; the result is in device orientation as given
+    // (not normalised).
+    CRect LPtoDP(const CRect& rect) const;
+
+    // Drawing, in logical units. Pens are one device pixel wide, as a width-0
+    // or width-1 pen is on a twips mapping.
+    void SetPenColor(const QColor& color);
+    void SetBrushColor(const std::optional<QColor>& color);
+    void Line(CPoint from, CPoint to);
+    void FillSolidRect(const CRect& rect, const QColor& color);
+    void Ellipse(const CRect& box);
+    void InvertRect(const CRect& rect);
+    // Single-line text in a box, aligned with Qt alignment flags; the text is
+    // the model's single-byte text.
+    void DrawText(std::string_view text, const CRect& box, int alignment);
+
+    // Clip region: starts as the client rectangle; exclusions accumulate.
+    void ExcludeClipRect(const CRect& rect);
+    void ClearClip();
+
+    static QRect ToQRect(const CRect& deviceRect);
+
+private:
+    QPainter* m_pPainter;
+    int m_nDpi;
+    bool m_bPrinting;
+    QFont m_font;
+    std::optional<QFontMetrics> m_metrics;
+    QRect m_rectClient;
+    QRegion m_clip;
+    bool m_bClipping = false;
+    QColor m_penColor = Qt::black;
+    std::optional<QColor> m_brushColor = QColor(Qt::white);
+};

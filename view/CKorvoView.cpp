@@ -1,0 +1,228 @@
+#include "CKorvoView.h"
+
+#include "CAppState.h"
+#include "CDiagramOptionsDialog.h"
+#include "CDocumentHost.h"
+#include "CKorvoDC.h"
+#include "CKorvoDoc.h"
+#include "CModalSeam.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+#include <cstring>
+
+CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(parent), m_pHost(host)
+{
+    QPalette pal = viewport()->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    viewport()->setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] { viewport()->update(); });
+
+    m_timerAutoScroll.setInterval(125);
+    connect(&m_timerAutoScroll, &QTimer::timeout, this, &CKorvoView::OnTimer);
+    m_timerAutoScroll.start();
+}
+
+CKorvoView::~CKorvoView() = default;
+
+CKorvoDoc* CKorvoView::GetDocument() const
+{
+    return m_pHost->GetDocument();
+}
+
+void CKorvoView::OnInitialUpdate()
+{
+    const CAppState& app = CAppState::Get();
+    const CKorvoDoc* doc = GetDocument();
+    const int32_t width = app.PageWidth() * doc->m_nMaxPagesX;
+    const int32_t height = app.PageHeight() * doc->m_nMaxPagesY;
+    m_rectCanvas = CRect{0, 0, width, -height};
+    SetLogScrollSizes(CSize{width, height});
+}
+
+void CKorvoView::OnPrepareDC(CKorvoDC& dc)
+{
+    CLogScrollView::OnPrepareDC(dc);
+    if (!m_pFont)
+        m_pFont = std::make_unique<QFont>(CKorvoDC::MakeFont(GetDocument()->m_logFont, dc.Dpi()));
+    dc.SelectFont(*m_pFont);
+}
+
+void CKorvoView::ResetFont()
+{
+    m_pFont.reset();
+}
+
+std::unique_ptr<CKorvoDC> CKorvoView::PrepareDC()
+{
+    auto dc = std::make_unique<CKorvoDC>(nullptr, ScreenDpiX(), false);
+    OnPrepareDC(*dc);
+    return dc;
+}
+
+void CKorvoView::DocumentEdited(bool modified)
+{
+    if (modified)
+        GetDocument()->SetModifiedFlag(true);
+    m_pHost->SetModifiedFlag(GetDocument()->IsModified());
+    m_pHost->UpdateAllViews();
+    emit CommandStateChanged();
+}
+
+void CKorvoView::OnDraw(CKorvoDC& dc)
+{
+    if (dc.IsPrinting())
+        return;
+    const CAppState& app = CAppState::Get();
+    const CPoint origin = GetLogScrollPosition();
+    DrawPageGrid(dc, m_rectCanvas, app.PageWidth(), app.PageHeight(), origin);
+    DrawTablesAndRelations(dc, *GetDocument(), origin);
+    DrawDragFeedback(dc);
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+int CKorvoView::OnPreparePrinting() const
+{
+    const CAppState& app = CAppState::Get();
+    return PageCount(*GetDocument(), app.PageWidth(), app.PageHeight());
+}
+
+void CKorvoView::OnPrint(CKorvoDC& dc, int page)
+{
+    const CAppState& app = CAppState::Get();
+    // A new font for every page, at the printer's resolution.
+    dc.SelectFont(CKorvoDC::MakeFont(GetDocument()->m_logFont, dc.Dpi()));
+    PrintPage(dc, *GetDocument(), page, app.PageWidth(), app.PageHeight());
+}
+
+void CKorvoView::SetUpPrinter(QPrinter& printer) const
+{
+    const CAppState& app = CAppState::Get();
+    const QPageSize size(QSizeF(app.m_sizePage.cx / 1440.0, app.m_sizePage.cy / 1440.0), QPageSize::Inch,
+                         QString(), QPageSize::ExactMatch);
+    const QMarginsF margins(app.m_rectMargins.left / 1440.0, app.m_rectMargins.top / 1440.0,
+                            app.m_rectMargins.right / 1440.0, app.m_rectMargins.bottom / 1440.0);
+    printer.setPageLayout(QPageLayout(size, QPageLayout::Portrait, margins, QPageLayout::Inch));
+    printer.setFullPage(false);
+    printer.setDocName(m_pHost->Title());
+}
+
+void CKorvoView::PrintTo(QPrinter& printer)
+{
+    const int pages = OnPreparePrinting();
+    int first = 1;
+    int last = pages;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::max(1, printer.fromPage());
+        last = std::min(pages, printer.toPage() > 0 ? printer.toPage() : pages);
+    }
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    const int dpi = printer.resolution();
+    const QRect pageRect = printer.pageLayout().paintRectPixels(dpi).translated(
+        -printer.pageLayout().paintRectPixels(dpi).topLeft());
+    for (int page = first; page <= last; ++page) {
+        if (page != first)
+            printer.newPage();
+        CKorvoDC dc(&painter, dpi, true);
+        dc.SetClientRect(pageRect);
+        OnPrint(dc, page);
+    }
+    painter.end();
+}
+
+void CKorvoView::OnFilePrint()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer);
+    const int pages = OnPreparePrinting();
+    printer.setFromTo(1, pages);
+    QPrintDialog dialog(&printer, this);
+    dialog.setMinMax(1, pages);
+    if (CModalSeam::Get().RunPrintDialog(dialog) == QDialog::Accepted)
+        PrintTo(printer);
+}
+
+void CKorvoView::OnFilePrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer);
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
+    CModalSeam::Get().RunDialog(preview);
+}
+
+// ---------------------------------------------------------------------------
+// Diagram commands
+
+void CKorvoView::OnDiagramOptions()
+{
+    CKorvoDoc* doc = GetDocument();
+    CDiagramOptionsDialog dialog(nullptr);
+    dialog.m_nPagesAcross = unsigned(doc->m_nMaxPagesX);
+    dialog.m_nPagesDown = unsigned(doc->m_nMaxPagesY);
+    if (CModalSeam::Get().RunDialog(dialog) != QDialog::Accepted)
+        return;
+    const bool changed = int32_t(dialog.m_nPagesAcross) != doc->m_nMaxPagesX ||
+                         int32_t(dialog.m_nPagesDown) != doc->m_nMaxPagesY;
+    doc->m_nMaxPagesX = int32_t(dialog.m_nPagesAcross);
+    doc->m_nMaxPagesY = int32_t(dialog.m_nPagesDown);
+    OnInitialUpdate();
+    // Page counts are saved with the diagram: a change must not be lost on close.
+    if (changed)
+        DocumentEdited(true);
+    viewport()->update();
+}
+
+void CKorvoView::OnDiagramFont()
+{
+    CKorvoDoc* doc = GetDocument();
+    // The record holds twentieths of a point; the dialog works in points.
+    QFont font(QString::fromLatin1(doc->m_logFont.FaceName().c_str()));
+    font.setPointSize(std::max(1, doc->m_logFont.lfHeight / 20));
+    if (doc->m_logFont.lfWeight > 0)
+        font.setWeight(static_cast<QFont::Weight>(std::clamp<int>(doc->m_logFont.lfWeight, 1, 1000)));
+    font.setItalic(doc->m_logFont.lfItalic != 0);
+    font.setUnderline(doc->m_logFont.lfUnderline != 0);
+    font.setStrikeOut(doc->m_logFont.lfStrikeOut != 0);
+    if (!CModalSeam::Get().ChooseFont(this, font))
+        return;
+
+    KorvoLogFont lf = doc->m_logFont;
+    const int tenths = qRound(font.pointSizeF() * 10);
+    lf.lfHeight = tenths * 2;
+    // A record that left the weight to the default keeps doing so at normal weight.
+    lf.lfWeight = font.weight() == QFont::Normal && lf.lfWeight == 0 ? 0 : int32_t(font.weight());
+    lf.lfItalic = font.italic() ? 1 : 0;
+    lf.lfUnderline = font.underline() ? 1 : 0;
+    lf.lfStrikeOut = font.strikeOut() ? 1 : 0;
+    lf.SetFaceName(font.family().toLatin1().toStdString());
+    const bool changed = !(lf == doc->m_logFont);
+    doc->m_logFont = lf;
+    ResetFont();
+    if (changed)
+        DocumentEdited(true);
+    viewport()->update();
+}
+
+void CKorvoView::OnExportSQL()
+{
+    const QString path = CModalSeam::Get().GetSaveFileName(this, tr("Export SQL"), QStringLiteral("SQL Files (*.sql)"),
+                                                           QStringLiteral("sql"));
+    if (path.isEmpty())
+        return;
+    char error[500] = "";
+    if (!GetDocument()->ExportSQL(QFile::encodeName(path).constData(), error, int(sizeof error)))
+        KorvoMessageBox(this, QString::fromLatin1(error));
+}

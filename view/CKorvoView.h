@@ -1,0 +1,106 @@
+#pragma once
+
+#include "CDiagramRenderer.h"
+#include "CLogScrollView.h"
+#include "Geometry.h"
+
+#include <QFont>
+#include <QTimer>
+
+#include <memory>
+
+class CColumn;
+class CDocumentHost;
+class CKorvoDoc;
+class CRelation;
+class KorvoTableView;
+class QMenu;
+class QPrinter;
+
+// The diagram window of a document: paints the canvas, turns mouse and keys
+// into edits with the application's current tool, prints, and carries the
+// diagram commands (delete, clipboard, options, font, SQL import and export).
+class CKorvoView : public CLogScrollView, public CDiagramRenderer {
+    Q_OBJECT
+public:
+    explicit CKorvoView(CDocumentHost* host, QWidget* parent = nullptr);
+    ~CKorvoView() override;
+
+    CKorvoDoc* GetDocument() const;
+    CDocumentHost* GetDocumentHost() const { return m_pHost; }
+
+    // Sizes the canvas from the document's page counts and the page settings.
+    void OnInitialUpdate();
+    // The canvas mapping of this window, then the diagram font.
+    void OnPrepareDC(CKorvoDC& dc) override;
+    // Forgets the cached drawing font so the next preparation rebuilds it.
+    void ResetFont();
+
+    // Printing.
+    int OnPreparePrinting() const;
+    void OnPrint(CKorvoDC& dc, int page);
+    // Prints every page in the printer's range (all pages when none is set).
+    void PrintTo(QPrinter& printer);
+    void SetUpPrinter(QPrinter& printer) const;
+
+    // Commands.
+    bool HasSelection() const;
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnEditDelete();
+    void OnTableDelete();
+    void OnTableProperties();
+    void OnRelationDelete();
+    void OnRelationProperties();
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    bool CanPaste() const;
+    void OnDiagramOptions();
+    void OnDiagramFont();
+    void OnImportSQL();
+    void OnExportSQL();
+
+    // Marks the document modified (when asked) and repaints every view of it.
+    void DocumentEdited(bool modified);
+
+    CPoint m_ptStart;
+    CPoint m_ptLast;
+    bool m_bDragging = false;
+    KorvoTableView* m_pDragTable = nullptr;
+    CColumn* m_pDragColumn = nullptr;
+    CRect m_rectCanvas;
+    int m_nContextTable = -1;
+    int m_nContextRelation = -1;
+    std::unique_ptr<QFont> m_pFont;
+    QTimer m_timerAutoScroll; // timer 101: 125 ms while the window lives
+
+signals:
+    // The selection, the tool or the document changed: command states may
+    // have to be refreshed.
+    void CommandStateChanged();
+
+protected:
+    void OnDraw(CKorvoDC& dc) override;
+
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    // A measuring surface for event handling, prepared like a paint surface.
+    std::unique_ptr<CKorvoDC> PrepareDC();
+    void OnTimer();
+    void UpdateCursor();
+    void ShowTableProperties(KorvoTableView* table);
+    void ShowRelationProperties(CRelation* relation);
+    void DrawDragFeedback(CKorvoDC& dc);
+    void ClearSelection(bool tables, bool relations);
+
+    CDocumentHost* m_pHost;
+};

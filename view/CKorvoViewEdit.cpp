@@ -1,0 +1,480 @@
+// Mouse, keyboard, timer and context-menu editing of the diagram window.
+#include "CKorvoView.h"
+
+#include "CAppState.h"
+#include "CDocumentHost.h"
+#include "CKorvoDC.h"
+#include "CKorvoDoc.h"
+#include "CModalSeam.h"
+#include "CRelationPropertiesDialog.h"
+#include "CTablePropertiesDialog.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+CPoint DevicePoint(const QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    return CPoint{p.x(), p.y()};
+}
+
+// Device offset to logical units as a size: rounded to the nearest unit,
+// sign kept, y not flipped.
+int32_t DeviceToLogicalLength(int32_t device, int dpi)
+{
+    return int32_t(std::lround(double(device) * 1440.0 / double(dpi)));
+}
+
+// A press with the table tool leaves nothing for the release to match.
+constexpr CPoint kNoPress{INT_MIN, INT_MIN};
+
+} // namespace
+
+void CKorvoView::ClearSelection(bool tables, bool relations)
+{
+    CKorvoDoc* doc = GetDocument();
+    if (tables)
+        for (auto& table : doc->m_tables)
+            table->m_bSelected = false;
+    if (relations)
+        for (auto& relation : doc->m_relations)
+            relation->m_bSelected = false;
+}
+
+bool CKorvoView::HasSelection() const
+{
+    const CKorvoDoc* doc = GetDocument();
+    for (const auto& table : doc->m_tables)
+        if (table->m_bSelected)
+            return true;
+    for (const auto& relation : doc->m_relations)
+        if (relation->m_bSelected)
+            return true;
+    return false;
+}
+
+void CKorvoView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        CLogScrollView::mousePressEvent(event);
+        return;
+    }
+    CAppState& app = CAppState::Get();
+    CKorvoDoc* doc = GetDocument();
+    const CPoint point = DevicePoint(event);
+    auto dc = PrepareDC();
+    const CPoint origin = GetLogScrollPosition();
+
+    switch (app.m_nCurrentTool) {
+    case ToolPointer:
+        m_ptStart = m_ptLast = point;
+        m_bDragging = true;
+        m_pDragTable = nullptr;
+        m_pDragColumn = nullptr;
+        for (auto& table : doc->m_tables) {
+            if (table->HitTest(*dc, point, origin)) {
+                m_pDragTable = table.get();
+                break;
+            }
+        }
+        break;
+
+    case ToolTable: {
+        auto table = std::make_unique<KorvoTableView>();
+        const CPoint logical = dc->DPtoLP(point) + origin;
+        table->m_x = logical.x;
+        table->m_y = logical.y;
+        table->m_def.m_strName = "table1";
+        ClearSelection(true, false);
+        table->m_bSelected = true;
+        doc->AddTable(std::move(table));
+        m_ptStart = m_ptLast = kNoPress;
+        app.m_nCurrentTool = ToolPointer;
+        UpdateCursor();
+        DocumentEdited(true);
+        break;
+    }
+
+    case ToolRelation:
+        m_ptStart = m_ptLast = point;
+        m_bDragging = true;
+        m_pDragTable = nullptr;
+        m_pDragColumn = nullptr;
+        for (auto& table : doc->m_tables) {
+            if (table->HitTest(*dc, point, origin)) {
+                m_pDragColumn = table->ColumnAt(*dc, point, origin);
+                m_pDragTable = table.get();
+                break;
+            }
+        }
+        // A relation starts only on a column row.
+        if (!m_pDragColumn)
+            m_pDragTable = nullptr;
+        break;
+    }
+}
+
+void CKorvoView::mouseMoveEvent(QMouseEvent* event)
+{
+    UpdateCursor();
+    const CPoint point = DevicePoint(event);
+    const int tool = CAppState::Get().m_nCurrentTool;
+    if (tool == ToolPointer && m_bDragging) {
+        m_ptLast = point;
+        viewport()->update();
+    } else if (tool == ToolRelation) {
+        m_ptLast = point;
+        if (m_pDragColumn)
+            viewport()->update();
+    }
+}
+
+void CKorvoView::DrawDragFeedback(CKorvoDC& dc)
+{
+    QPainter* painter = dc.Painter();
+    if (!painter || !m_bDragging || m_ptLast == m_ptStart)
+        return;
+    const int tool = CAppState::Get().m_nCurrentTool;
+    painter->save();
+    painter->setClipping(false);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(Qt::black, 0, Qt::DotLine));
+
+    if (tool == ToolPointer) {
+        if (!m_pDragTable) {
+            painter->drawRect(CKorvoDC::ToQRect(CRect{m_ptStart.x, m_ptStart.y, m_ptLast.x, m_ptLast.y})
+                                  .adjusted(0, 0, -1, -1));
+        } else {
+            const CPoint origin = GetLogScrollPosition();
+            const CPoint shift = m_ptLast - m_ptStart;
+            auto outline = [&](const KorvoTableView& table) {
+                const CPoint tl = dc.LPtoDP(CPoint{table.m_x, table.m_y} - origin);
+                const CPoint br = dc.LPtoDP(CPoint{table.m_x + table.m_cx, table.m_y - table.m_cy} - origin);
+                painter->drawRect(CKorvoDC::ToQRect(CRect{tl.x + shift.x, tl.y + shift.y, br.x + shift.x,
+                                                          br.y + shift.y})
+                                      .adjusted(0, 0, -1, -1));
+            };
+            if (m_pDragTable->m_bSelected) {
+                for (const auto& table : GetDocument()->m_tables)
+                    if (table->m_bSelected)
+                        outline(*table);
+            } else {
+                outline(*m_pDragTable);
+            }
+        }
+    } else if (tool == ToolRelation && m_pDragColumn) {
+        painter->drawLine(m_ptStart.x, m_ptStart.y, m_ptLast.x, m_ptLast.y);
+    }
+    painter->restore();
+}
+
+void CKorvoView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        CLogScrollView::mouseReleaseEvent(event);
+        return;
+    }
+    CAppState& app = CAppState::Get();
+    CKorvoDoc* doc = GetDocument();
+    const CPoint point = DevicePoint(event);
+    auto dc = PrepareDC();
+    const CPoint origin = GetLogScrollPosition();
+    bool modified = false;
+
+    if (app.m_nCurrentTool == ToolRelation) {
+        if (m_pDragColumn) {
+            for (auto& table : doc->m_tables) {
+                if (table.get() == m_pDragTable)
+                    continue;
+                CColumn* column = table->ColumnAt(*dc, point, origin);
+                if (!column)
+                    continue;
+                ClearSelection(true, true);
+                auto relation = std::make_unique<CRelation>(m_pDragTable, m_pDragColumn, table.get(), column);
+                relation->m_bSelected = true;
+                doc->AddRelation(std::move(relation));
+                modified = true;
+                break;
+            }
+        }
+        m_pDragTable = nullptr;
+        m_pDragColumn = nullptr;
+        app.m_nCurrentTool = ToolPointer;
+        UpdateCursor();
+    } else if (point == m_ptStart) {
+        const bool shift = event->modifiers() & Qt::ShiftModifier;
+        bool relationHit = false;
+        for (auto& relation : doc->m_relations) {
+            if (!relationHit && RelationHitTest(*dc, *relation, point, origin)) {
+                relationHit = true;
+                relation->m_bSelected = shift ? !relation->m_bSelected : true;
+            } else if (!shift) {
+                relation->m_bSelected = false;
+            }
+        }
+        for (auto& table : doc->m_tables) {
+            if (table->HitTest(*dc, point, origin))
+                table->m_bSelected = shift ? !table->m_bSelected : true;
+            else if (!shift)
+                table->m_bSelected = false;
+        }
+    } else if (m_bDragging) {
+        const int dpi = dc->Dpi();
+        const CSize d{DeviceToLogicalLength(point.x - m_ptStart.x, dpi),
+                      DeviceToLogicalLength(point.y - m_ptStart.y, dpi)};
+        if (m_pDragTable) {
+            if (!m_pDragTable->m_bSelected) {
+                ClearSelection(true, true);
+                m_pDragTable->m_bSelected = true;
+            }
+            for (auto& table : doc->m_tables) {
+                if (table->m_bSelected) {
+                    table->m_x += d.cx;
+                    table->m_y -= d.cy;
+                }
+            }
+            modified = true;
+        } else {
+            const CRect band = CRect{m_ptStart.x, m_ptStart.y, point.x, point.y}.Normalized();
+            for (auto& table : doc->m_tables) {
+                const CPoint tl = dc->LPtoDP(CPoint{table->m_x, table->m_y} - origin);
+                const CSize size = dc->LPtoDP(CSize{table->m_cx, table->m_cy});
+                table->m_bSelected = tl.x > band.left && tl.y > band.top && tl.x + size.cx < band.right &&
+                                     tl.y + size.cy < band.bottom;
+            }
+            for (auto& relation : doc->m_relations) {
+                const std::vector<CPoint> route = GetRelationRoute(*dc, *relation);
+                bool inside = !route.empty();
+                for (const CPoint& p : route) {
+                    const CPoint dp = dc->LPtoDP(p - origin);
+                    if (dp.x < band.left || dp.x > band.right || dp.y < band.top || dp.y > band.bottom) {
+                        inside = false;
+                        break;
+                    }
+                }
+                relation->m_bSelected = inside;
+            }
+        }
+    }
+
+    m_bDragging = false;
+    DocumentEdited(modified);
+}
+
+void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Only the pointer tool opens properties; the other tools ignore the
+    // double click, which therefore never counts as a second press.
+    if (event->button() != Qt::LeftButton || CAppState::Get().m_nCurrentTool != ToolPointer)
+        return;
+    const CPoint point = DevicePoint(event);
+    if (point == m_ptStart) {
+        CKorvoDoc* doc = GetDocument();
+        // By position: the dialogs may drop relations, never tables.
+        for (size_t i = 0; i < doc->m_tables.size(); ++i) {
+            auto dc = PrepareDC();
+            KorvoTableView* table = doc->m_tables[i].get();
+            if (table->HitTest(*dc, point, GetLogScrollPosition()))
+                ShowTableProperties(table);
+        }
+        for (size_t i = 0; i < doc->m_relations.size(); ++i) {
+            auto dc = PrepareDC();
+            CRelation* relation = doc->m_relations[i].get();
+            if (RelationHitTest(*dc, *relation, point, GetLogScrollPosition()))
+                ShowRelationProperties(relation);
+        }
+    }
+    viewport()->update();
+}
+
+void CKorvoView::ShowTableProperties(KorvoTableView* table)
+{
+    CKorvoDoc* doc = GetDocument();
+    CTablePropertiesDialog dialog(this, table, doc);
+    CModalSeam::Get().RunDialog(dialog);
+    // The texts come back whatever closed the dialog; after a Cancel they hold
+    // what they held when it opened.
+    const std::string name = dialog.m_strName.toLatin1().toStdString();
+    const std::string check = dialog.m_strCheck.toLatin1().toStdString();
+    const std::string description = dialog.m_strDescription.toLatin1().toStdString();
+    const bool changed = name != table->m_def.m_strName || check != table->m_def.m_strCheck ||
+                         description != table->m_def.m_strDescription;
+    table->m_def.m_strName = name;
+    table->m_def.m_strCheck = check;
+    table->m_def.m_strDescription = description;
+    // A renamed table must not be lost when the window closes.
+    DocumentEdited(changed);
+}
+
+void CKorvoView::ShowRelationProperties(CRelation* relation)
+{
+    const std::vector<CColumn*> source = relation->m_sourceColumns;
+    const std::vector<CColumn*> dest = relation->m_destColumns;
+    CRelationPropertiesDialog dialog(this, relation, GetDocument());
+    CModalSeam::Get().RunDialog(dialog);
+    DocumentEdited(source != relation->m_sourceColumns || dest != relation->m_destColumns);
+}
+
+void CKorvoView::keyPressEvent(QKeyEvent* event)
+{
+    CPoint offset;
+    switch (event->key()) {
+    case Qt::Key_Left: offset = CPoint{-1, 0}; break;
+    case Qt::Key_Up: offset = CPoint{0, -1}; break;
+    case Qt::Key_Right: offset = CPoint{1, 0}; break;
+    case Qt::Key_Down: offset = CPoint{0, 1}; break;
+    default:
+        CLogScrollView::keyPressEvent(event);
+        return;
+    }
+    auto dc = PrepareDC();
+    const CPoint logical = dc->DPtoLP(offset);
+    for (auto& table : GetDocument()->m_tables) {
+        if (table->m_bSelected) {
+            table->m_x += logical.x;
+            table->m_y += logical.y;
+        }
+    }
+    DocumentEdited(true);
+}
+
+void CKorvoView::contextMenuEvent(QContextMenuEvent* event)
+{
+    CKorvoDoc* doc = GetDocument();
+    const CPoint point{event->pos().x(), event->pos().y()};
+    auto dc = PrepareDC();
+    const CPoint origin = GetLogScrollPosition();
+
+    QMenu menu(this);
+    for (size_t i = 0; i < doc->m_tables.size(); ++i) {
+        if (doc->m_tables[i]->HitTest(*dc, point, origin)) {
+            m_nContextTable = int(i);
+            menu.setTitle(tr("Table"));
+            menu.addAction(tr("&Delete"), this, &CKorvoView::OnTableDelete)->setObjectName("32780");
+            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnTableProperties)->setObjectName("32781");
+            CModalSeam::Get().PopupMenu(menu, event->globalPos());
+            return;
+        }
+    }
+    for (size_t i = 0; i < doc->m_relations.size(); ++i) {
+        if (RelationHitTest(*dc, *doc->m_relations[i], point, origin)) {
+            m_nContextRelation = int(i);
+            menu.setTitle(tr("Relation"));
+            menu.addAction(tr("&Delete"), this, &CKorvoView::OnRelationDelete)->setObjectName("32782");
+            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnRelationProperties)->setObjectName("32783");
+            CModalSeam::Get().PopupMenu(menu, event->globalPos());
+            return;
+        }
+    }
+}
+
+void CKorvoView::OnEditDelete()
+{
+    CKorvoDoc* doc = GetDocument();
+    for (size_t i = 0; i < doc->m_relations.size();) {
+        if (doc->m_relations[i]->m_bSelected)
+            doc->RemoveRelation(int(i));
+        else
+            ++i;
+    }
+    for (size_t i = 0; i < doc->m_tables.size();) {
+        if (doc->m_tables[i]->m_bSelected)
+            doc->RemoveTable(int(i));
+        else
+            ++i;
+    }
+    DocumentEdited(true);
+}
+
+void CKorvoView::OnTableDelete()
+{
+    if (m_nContextTable == -1)
+        return;
+    GetDocument()->RemoveTable(m_nContextTable);
+    m_nContextTable = -1;
+    DocumentEdited(true);
+}
+
+void CKorvoView::OnTableProperties()
+{
+    if (m_nContextTable == -1)
+        return;
+    KorvoTableView* table = GetDocument()->GetTable(m_nContextTable);
+    m_nContextTable = -1;
+    if (table)
+        ShowTableProperties(table);
+}
+
+void CKorvoView::OnRelationDelete()
+{
+    if (m_nContextRelation == -1)
+        return;
+    GetDocument()->RemoveRelation(m_nContextRelation);
+    m_nContextRelation = -1;
+    DocumentEdited(true);
+}
+
+void CKorvoView::OnRelationProperties()
+{
+    if (m_nContextRelation == -1)
+        return;
+    CRelation* relation = GetDocument()->GetRelation(m_nContextRelation);
+    m_nContextRelation = -1;
+    if (relation)
+        ShowRelationProperties(relation);
+}
+
+void CKorvoView::OnTimer()
+{
+    if (CAppState::Get().m_nCurrentTool != ToolRelation || !m_pDragColumn)
+        return;
+    const QRect client = viewport()->rect();
+    CSize step;
+    if (m_ptLast.x < client.left())
+        step = CSize{-m_lineDev.cx, 0};
+    else if (m_ptLast.x > client.right())
+        step = CSize{m_lineDev.cx, 0};
+    else if (m_ptLast.y < client.top())
+        step = CSize{0, -m_lineDev.cy};
+    else if (m_ptLast.y > client.bottom())
+        step = CSize{0, m_lineDev.cy};
+    else
+        return;
+    if (OnScrollBy(step, true)) {
+        // Keep the rubber line anchored on the source row.
+        m_ptStart.x -= step.cx;
+        m_ptStart.y -= step.cy;
+        viewport()->repaint();
+    }
+}
+
+void CKorvoView::UpdateCursor()
+{
+    switch (CAppState::Get().m_nCurrentTool) {
+    case ToolPointer: viewport()->setCursor(Qt::ArrowCursor); break;
+    case ToolTable: viewport()->setCursor(Qt::CrossCursor); break;
+    default: break; // the relation tool leaves the cursor as it is
+    }
+}
+
+void CKorvoView::focusInEvent(QFocusEvent* event)
+{
+    CLogScrollView::focusInEvent(event);
+    emit CommandStateChanged();
+}
+
+bool CKorvoView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::Enter)
+        UpdateCursor();
+    return CLogScrollView::viewportEvent(event);
+}

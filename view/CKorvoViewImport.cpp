@@ -1,0 +1,37 @@
+// The Import SQL command: reads a script through ddlread and merges it.
+#include "CKorvoView.h"
+
+#include "CKorvoDC.h"
+#include "CKorvoDoc.h"
+#include "CModalSeam.h"
+#include "CSqlImporter.h"
+#include "ddlread.h"
+
+#include <QApplication>
+#include <QFile>
+
+void CKorvoView::OnImportSQL()
+{
+    const QString path =
+        CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), QStringLiteral("SQL Files (*.sql)"));
+    if (path.isEmpty())
+        return;
+
+    char error[500] = "";
+    // A large script takes a moment to read and lay out.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    TableData* list = ImportSQLTables(QFile::encodeName(path).constData(), error, int(sizeof error), nullptr);
+    if (list) {
+        auto dc = PrepareDC();
+        CSqlImporter importer(*GetDocument(), *dc, m_rectCanvas);
+        importer.ImportTables(list);
+        FreeTableData(list);
+    }
+    QApplication::restoreOverrideCursor();
+
+    if (!list) {
+        KorvoMessageBox(this, tr("Error importing: %1").arg(QString::fromLatin1(error)));
+        return;
+    }
+    DocumentEdited(true);
+}
