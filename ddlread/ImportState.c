@@ -1,6 +1,5 @@
 #include "ImportState.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "SqlScanner.h"
@@ -72,7 +71,7 @@ void ImportStateStartTable(ImportState* state)
     ImportStateTrace(state, "Table started", NULL);
     /* A CREATE TABLE inside an unfinished statement starts over. */
     FreeTable(state->current);
-    state->current = calloc(1, sizeof(TableData));
+    state->current = RecordArenaAlloc(&state->records, sizeof(TableData));
     state->lastColumn = NULL;
     state->lastConstraint = NULL;
     if (!state->current) {
@@ -94,7 +93,8 @@ void ImportStateAddColumn(ImportState* state, char* name, char* type,
                           ColumnOptions options)
 {
     ImportStateTrace(state, "Saving column: %s", name);
-    ColumnData* column = state->current ? calloc(1, sizeof(ColumnData)) : NULL;
+    ColumnData* column =
+        state->current ? RecordArenaAlloc(&state->records, sizeof(ColumnData)) : NULL;
     if (column) {
         column->flags = options.flags;
         COPY_FIELD(column->name, name);
@@ -123,7 +123,8 @@ void ImportStateAddConstraint(ImportState* state, int kind, char* refTable,
 {
     ImportStateTrace(state, "Table constraint", NULL);
     ConstraintData* constraint =
-        state->current ? calloc(1, sizeof(ConstraintData)) : NULL;
+        state->current ? RecordArenaAlloc(&state->records, sizeof(ConstraintData))
+                       : NULL;
     if (constraint) {
         constraint->kind = kind;
         COPY_FIELD(constraint->refTable, refTable);
@@ -184,4 +185,5 @@ void ImportStateDiscard(ImportState* state)
     FreeTableData(ImportStateTakeResult(state));
     FreeTable(state->current);
     state->current = NULL;
+    RecordArenaClose(&state->records);
 }

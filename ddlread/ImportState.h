@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "ColumnOptions.h"
+#include "RecordArena.h"
 #include "ScannerMemory.h"
 #include "ddlread.h"
 
@@ -19,6 +20,7 @@ typedef struct ImportState {
     TableData* current;
     ColumnData* lastColumn;
     ConstraintData* lastConstraint;
+    RecordArena records;
 
     char errorText[IMPORT_ERROR_TEXT_SIZE];
     int line;
@@ -69,5 +71,6 @@ void ImportStateEndTable(ImportState* state);
 /* Hands the finished list over; the state keeps no reference to it. */
 TableData* ImportStateTakeResult(ImportState* state);
 
-/* Frees every record built so far, the table under construction included. */
+/* Frees every record built so far, the table under construction included,
+   and ends the state's claim on the record arena. */
 void ImportStateDiscard(ImportState* state);
