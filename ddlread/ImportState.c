@@ -14,17 +14,18 @@ void ImportStateInit(ImportState* state)
 void ImportStateReport(ImportState* state, const char* message,
                        const char* tokenText)
 {
+    /* The reason an import failed outranks any report after it. */
+    if (state->failed) {
+        return;
+    }
     snprintf(state->errorText, sizeof state->errorText, "%d: %s at %s\n",
              state->line, message, tokenText);
 }
 
 void ImportStateFail(ImportState* state, const char* message)
 {
-    if (state->failed) {
-        return;
-    }
-    state->failed = 1;
     ImportStateReport(state, message, "");
+    state->failed = 1;
 }
 
 void ImportStateOutOfMemory(ImportState* state)

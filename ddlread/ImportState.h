@@ -43,7 +43,8 @@ typedef struct ImportState {
 
 void ImportStateInit(ImportState* state);
 
-/* Replaces the error text with "line: message at token". */
+/* Replaces the error text with "line: message at token", unless the import
+   has already failed. */
 void ImportStateReport(ImportState* state, const char* message,
                        const char* tokenText);
 

@@ -447,9 +447,6 @@ static int sqlparse_lex(SQLPARSE_STYPE* value, ImportState* state)
    know them as "parse error" and "parser stack overflow". */
 static void sqlparse_error(ImportState* state, const char* message)
 {
-    if (state->failed) {
-        return;
-    }
     const char* report = strcmp(message, "memory exhausted") == 0
                              ? "parser stack overflow"
                              : "parse error";
