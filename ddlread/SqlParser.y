@@ -71,6 +71,10 @@ static void sqlparse_error(ImportState* state, const char* message);
 
 %start script
 
+/* The precedences below settle every ambiguity of the conditions and
+   expressions; any other conflict is a mistake in the grammar. */
+%expect 0
+
 %%
 
 script
