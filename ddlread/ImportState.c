@@ -1,6 +1,5 @@
 #include "ImportState.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "SqlScanner.h"
@@ -15,17 +14,18 @@ void ImportStateInit(ImportState* state)
 void ImportStateReport(ImportState* state, const char* message,
                        const char* tokenText)
 {
+    /* The reason an import failed outranks any report after it. */
+    if (state->failed) {
+        return;
+    }
     snprintf(state->errorText, sizeof state->errorText, "%d: %s at %s\n",
              state->line, message, tokenText);
 }
 
 void ImportStateFail(ImportState* state, const char* message)
 {
-    if (state->failed) {
-        return;
-    }
-    state->failed = 1;
     ImportStateReport(state, message, "");
+    state->failed = 1;
 }
 
 void ImportStateOutOfMemory(ImportState* state)
@@ -72,7 +72,7 @@ void ImportStateStartTable(ImportState* state)
     ImportStateTrace(state, "Table started", NULL);
     /* A CREATE TABLE inside an unfinished statement starts over. */
     FreeTable(state->current);
-    state->current = calloc(1, sizeof(TableData));
+    state->current = RecordArenaAlloc(&state->records, sizeof(TableData));
     state->lastColumn = NULL;
     state->lastConstraint = NULL;
     if (!state->current) {
@@ -94,7 +94,8 @@ void ImportStateAddColumn(ImportState* state, char* name, char* type,
                           ColumnOptions options)
 {
     ImportStateTrace(state, "Saving column: %s", name);
-    ColumnData* column = state->current ? calloc(1, sizeof(ColumnData)) : NULL;
+    ColumnData* column =
+        state->current ? RecordArenaAlloc(&state->records, sizeof(ColumnData)) : NULL;
     if (column) {
         column->flags = options.flags;
         COPY_FIELD(column->name, name);
@@ -123,7 +124,8 @@ void ImportStateAddConstraint(ImportState* state, int kind, char* refTable,
 {
     ImportStateTrace(state, "Table constraint", NULL);
     ConstraintData* constraint =
-        state->current ? calloc(1, sizeof(ConstraintData)) : NULL;
+        state->current ? RecordArenaAlloc(&state->records, sizeof(ConstraintData))
+                       : NULL;
     if (constraint) {
         constraint->kind = kind;
         COPY_FIELD(constraint->refTable, refTable);
@@ -184,4 +186,5 @@ void ImportStateDiscard(ImportState* state)
     FreeTableData(ImportStateTakeResult(state));
     FreeTable(state->current);
     state->current = NULL;
+    RecordArenaClose(&state->records);
 }

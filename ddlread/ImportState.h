@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "ColumnOptions.h"
+#include "RecordArena.h"
 #include "ScannerMemory.h"
 #include "ddlread.h"
 
@@ -19,6 +20,7 @@ typedef struct ImportState {
     TableData* current;
     ColumnData* lastColumn;
     ConstraintData* lastConstraint;
+    RecordArena records;
 
     char errorText[IMPORT_ERROR_TEXT_SIZE];
     int line;
@@ -41,7 +43,8 @@ typedef struct ImportState {
 
 void ImportStateInit(ImportState* state);
 
-/* Replaces the error text with "line: message at token". */
+/* Replaces the error text with "line: message at token", unless the import
+   has already failed. */
 void ImportStateReport(ImportState* state, const char* message,
                        const char* tokenText);
 
@@ -69,5 +72,6 @@ void ImportStateEndTable(ImportState* state);
 /* Hands the finished list over; the state keeps no reference to it. */
 TableData* ImportStateTakeResult(ImportState* state);
 
-/* Frees every record built so far, the table under construction included. */
+/* Frees every record built so far, the table under construction included,
+   and ends the state's claim on the record arena. */
 void ImportStateDiscard(ImportState* state);

@@ -71,6 +71,10 @@ static void sqlparse_error(ImportState* state, const char* message);
 
 %start script
 
+/* The precedences below settle every ambiguity of the conditions and
+   expressions; any other conflict is a mistake in the grammar. */
+%expect 0
+
 %%
 
 script
@@ -447,9 +451,6 @@ static int sqlparse_lex(SQLPARSE_STYPE* value, ImportState* state)
    know them as "parse error" and "parser stack overflow". */
 static void sqlparse_error(ImportState* state, const char* message)
 {
-    if (state->failed) {
-        return;
-    }
     const char* report = strcmp(message, "memory exhausted") == 0
                              ? "parser stack overflow"
                              : "parse error";

@@ -1,10 +1,10 @@
 #include "ddlread.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "ImportState.h"
+#include "RecordArena.h"
 #include "SqlParser.h"
 #include "SqlScanner.h"
 
@@ -62,16 +62,16 @@ DDLREAD_API void FreeTableData(TableData* list)
         ColumnData* column = list->columns;
         while (column) {
             ColumnData* nextColumn = column->next;
-            free(column);
+            RecordRelease(column, sizeof *column);
             column = nextColumn;
         }
         ConstraintData* constraint = list->constraints;
         while (constraint) {
             ConstraintData* nextConstraint = constraint->next;
-            free(constraint);
+            RecordRelease(constraint, sizeof *constraint);
             constraint = nextConstraint;
         }
-        free(list);
+        RecordRelease(list, sizeof *list);
         list = next;
     }
 }
