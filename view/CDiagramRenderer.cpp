@@ -148,9 +148,28 @@ CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRela
     return e;
 }
 
+// Whether any part of the relation can reach the client area. Every segment,
+// dot and mark lies within a stub, a dot and a mark of the two tables' boxes (sizes as measured when the tables were just drawn),
+// so a relation whose box is outside cannot show and costs no row lookups.
+static bool MayBeVisible(const CKorvoDC& dc, const CRelation& relation, CPoint origin, int32_t reach)
+{
+    if (dc.IsPrinting())
+        return true;
+    const KorvoTableView& S = *relation.m_pSource;
+    const KorvoTableView& D = *relation.m_pDest;
+    const int64_t left = int64_t(std::min(S.m_x, D.m_x)) - reach - origin.x;
+    const int64_t right = int64_t(std::max(S.m_x + S.m_cx, D.m_x + D.m_cx)) + reach - origin.x;
+    const int64_t top = int64_t(std::max(S.m_y, D.m_y)) + reach - origin.y;
+    const int64_t bottom = int64_t(std::min(S.m_y - S.m_cy, D.m_y - D.m_cy)) - reach - origin.y;
+    const CRect rc = dc.ClientRectLogical();
+    return !(right < rc.left || left > rc.right || bottom > rc.top || top < rc.bottom);
+}
+
 void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint origin)
 {
     if (relation.m_sourceColumns.empty() || relation.m_destColumns.empty())
+        return;
+    if (!MayBeVisible(dc, relation, origin, m_nStubLength + m_nDotSize + m_nHandleWidth))
         return;
     const RelationEnds e = ComputeEnds(dc, relation);
     const int32_t r = m_nDotSize / 2;

@@ -63,6 +63,9 @@ void CKorvoDC::SelectFont(const QFont& font)
 {
     m_font = font;
     m_metrics.emplace(m_font);
+    const QFontMetricsF metrics(m_font);
+    for (int c = 0; c < 256; ++c)
+        m_advances[size_t(c)] = metrics.horizontalAdvance(QChar(c));
     if (m_pPainter)
         m_pPainter->setFont(m_font);
 }
@@ -83,8 +86,10 @@ CRect CKorvoDC::ClientRectLogical() const
 
 int32_t CKorvoDC::GetTextWidth(std::string_view text) const
 {
-    int px = m_metrics->horizontalAdvance(FromModel(text));
-    return MulDivRound(px, 1440, m_nDpi);
+    qreal px = 0;
+    for (char c : text)
+        px += m_advances[static_cast<unsigned char>(c)];
+    return MulDivRound(qRound(px), 1440, m_nDpi);
 }
 
 int32_t CKorvoDC::GetLineHeight() const

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QRegion>
 
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -85,6 +86,10 @@ private:
     bool m_bPrinting;
     QFont m_font;
     std::optional<QFontMetrics> m_metrics;
+    // Advance of every single-byte character: text is measured by summing,
+    // which is what laying out unkerned single-byte text comes to, and keeps
+    // measuring thousands of tables per paint cheap.
+    std::array<qreal, 256> m_advances{};
     QRect m_rectClient;
     QRegion m_clip;
     bool m_bClipping = false;

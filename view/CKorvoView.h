@@ -63,6 +63,8 @@ public:
 
     // Marks the document modified (when asked) and repaints every view of it.
     void DocumentEdited(bool modified);
+    // Timer 101: scrolls while a relation is dragged past the window's edge.
+    void OnTimer();
 
     CPoint m_ptStart;
     CPoint m_ptLast;
@@ -95,7 +97,6 @@ protected:
 private:
     // A measuring surface for event handling, prepared like a paint surface.
     std::unique_ptr<CKorvoDC> PrepareDC();
-    void OnTimer();
     void UpdateCursor();
     void ShowTableProperties(KorvoTableView* table);
     void ShowRelationProperties(CRelation* relation);
