@@ -1,0 +1,261 @@
+// Geometry of the drawing, checked on pixels: at 96 dpi one pixel is 15
+// logical units, so every band and dot lands on a known pixel.
+#include "CDiagramRenderer.h"
+#include "CKorvoDC.h"
+#include "DiagramBuilder.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kDpi = 96;
+
+bool IsBlack(const QImage& image, int x, int y)
+{
+    return image.pixelColor(x, y) == QColor(Qt::black);
+}
+
+bool IsWhite(const QImage& image, int x, int y)
+{
+    return image.pixelColor(x, y) == QColor(Qt::white);
+}
+
+// Paints the tables and relations of doc at origin into a white image.
+QImage Render(CKorvoDoc& doc, CPoint origin = {0, 0}, QSize size = QSize(600, 400), bool printing = false)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    CKorvoDC dc(&painter, kDpi, printing);
+    dc.SetClientRect(image.rect());
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, kDpi));
+    CDiagramRenderer renderer;
+    renderer.DrawTablesAndRelations(dc, doc, origin);
+    return image;
+}
+
+} // namespace
+
+TEST(CKorvoDC, DiagramFontMeasuresTwelvePointArialAsOneSixteenPixelLine)
+{
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SelectFont(CKorvoDC::MakeFont(KorvoLogFont(), kDpi));
+    EXPECT_EQ(dc.GetLineHeight(), 240);
+    EXPECT_EQ(dc.GetTextWidth("table1") % 15, 0) << "extents are whole pixels";
+    EXPECT_EQ((dc.LPtoDP(CPoint{150, -150})), (CPoint{10, 10}));
+    EXPECT_EQ((dc.DPtoLP(CPoint{1, -1})), (CPoint{15, 15}));
+    EXPECT_EQ((dc.LPtoDP(CSize{-300, 450})), (CSize{20, 30}));
+}
+
+TEST(CDiagramRenderer, DefaultTableHasFrameNameLineAndSeparatorWhereTheLayoutPutsThem)
+{
+    CKorvoDoc doc;
+    KorvoTableView* table = AddTable(doc, "table1", 1500, -1500);
+    const QImage image = Render(doc);
+
+    // 1500 units is 100 pixels; the name line plus padding is 240 + 180.
+    ASSERT_EQ(table->m_cy, 420);
+    const int L = 100, T = 100, R = 100 + table->m_cx / 15, B = 100 + 420 / 15;
+    EXPECT_TRUE(IsBlack(image, L, T + 10)) << "left band";
+    EXPECT_TRUE(IsBlack(image, R - 1, T + 10)) << "right band";
+    EXPECT_TRUE(IsBlack(image, L + 3, T)) << "top band";
+    EXPECT_TRUE(IsBlack(image, L + 3, B - 1)) << "bottom band";
+    EXPECT_TRUE(IsWhite(image, L - 1, T + 10));
+    EXPECT_TRUE(IsWhite(image, R, T + 10));
+    EXPECT_TRUE(IsWhite(image, L + 1, T + 1)) << "white box inside the frame";
+
+    // The separator's top lies 90 + 240 units below the top edge: 22 pixels,
+    // 45 units (3 pixels) below the bottom of the name's line.
+    EXPECT_TRUE(IsBlack(image, L + 2, T + 22));
+    EXPECT_TRUE(IsWhite(image, L + 2, T + 21));
+    EXPECT_TRUE(IsWhite(image, L + 2, T + 23));
+
+    // The name is drawn inside its line (T+3 .. T+19) and nowhere else.
+    int inkInLine = 0, inkElsewhere = 0;
+    for (int y = T + 1; y < B - 1; ++y)
+        for (int x = L + 1; x < R - 1; ++x)
+            if (!IsWhite(image, x, y) && y != T + 22)
+                (y >= T + 3 && y < T + 19 ? inkInLine : inkElsewhere)++;
+    EXPECT_GT(inkInLine, 20);
+    EXPECT_EQ(inkElsewhere, 0);
+}
+
+TEST(CDiagramRenderer, SelectedTableInvertsNinetyUnitMarksOnItsCorners)
+{
+    CKorvoDoc doc;
+    KorvoTableView* table = AddTable(doc, "t", 1500, -1500);
+    table->m_bSelected = true;
+    const QImage image = Render(doc);
+    // The mark at the top-left corner spans 45 units (3 pixels) each way and
+    // inverts: the white outside turns black, the black frame turns white.
+    EXPECT_TRUE(IsBlack(image, 98, 98));
+    EXPECT_TRUE(IsWhite(image, 100, 101));
+    EXPECT_TRUE(IsWhite(image, 96, 96));
+
+    const QImage printed = Render(doc, {0, 0}, QSize(600, 400), true);
+    EXPECT_TRUE(IsWhite(printed, 98, 98)) << "no selection marks on paper";
+}
+
+TEST(CDiagramRenderer, RelationLeavesSourceOnTheRightAndEndsInADotTouchingTheDestination)
+{
+    CKorvoDoc doc;
+    KorvoTableView* source = AddTable(doc, "s", 1500, -1500, {"a", "b"});
+    KorvoTableView* dest = AddTable(doc, "d", 6000, -1500, {"id"}, 1);
+    Relate(doc, source, 1, dest, 0);
+    const QImage image = Render(doc);
+
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, kDpi));
+    const int yS = dc.LPtoDP(CPoint{0, source->GetColumnRowY(dc, source->m_def.m_columns[1].get())}).y;
+    const int yD = dc.LPtoDP(CPoint{0, dest->GetColumnRowY(dc, dest->m_def.m_columns[0].get())}).y;
+    const int sRight = (source->m_x + source->m_cx) / 15;
+
+    // Stub of 180 units (12 pixels) out of the source's right edge.
+    for (int x = sRight + 1; x < sRight + 10; ++x)
+        EXPECT_TRUE(IsBlack(image, x, yS)) << x;
+    // Dot of 70 units whose right edge touches the destination's frame.
+    EXPECT_TRUE(IsBlack(image, 400 - 2, yD));
+    EXPECT_TRUE(IsBlack(image, 400 - 4, yD));
+    // Junction stub into the destination: 12 pixels left of the dot's centre.
+    EXPECT_TRUE(IsBlack(image, 400 - 2 - 12, yD));
+}
+
+TEST(CDiagramRenderer, EarlierTableCoversLaterOneAndLinesPassBehindTables)
+{
+    CKorvoDoc doc;
+    AddTable(doc, "top", 1500, -1500, {"a"});
+    AddTable(doc, "underneath", 1800, -1650, {"a"});
+    AddTable(doc, "blocker", 4500, -1500, {"p", "q", "r"});
+    KorvoTableView* left = AddTable(doc, "left", 0, -1800, {"x"});
+    KorvoTableView* right = AddTable(doc, "right", 7500, -1800, {"x"});
+    Relate(doc, left, 0, right, 0);
+    const QImage image = Render(doc);
+
+    // Between the first table's name line and its separator, where the
+    // later table's left band would run, the first table covers it.
+    EXPECT_TRUE(IsWhite(image, 120, 120));
+    EXPECT_TRUE(IsBlack(image, 120, 150)) << "the later table shows below the first";
+
+    // The relation's middle segment runs at the row's height straight
+    // through the blocker, which hides it; beside the blocker it shows.
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, kDpi));
+    const int y = dc.LPtoDP(CPoint{0, left->GetColumnRowY(dc, left->m_def.m_columns[0].get())}).y;
+    EXPECT_TRUE(IsWhite(image, 4500 / 15 + 3, y));
+    EXPECT_TRUE(IsBlack(image, 4500 / 15 - 3, y));
+}
+
+TEST(CDiagramRenderer, TableScrolledFarAwayIsNotDrawnAndNotClipped)
+{
+    CKorvoDoc doc;
+    AddTable(doc, "t", 0, 0, {"a"});
+    CDiagramRenderer renderer;
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    CKorvoDC dc(&painter, kDpi, false);
+    dc.SetClientRect(image.rect());
+    EXPECT_FALSE(renderer.DrawTable(dc, *doc.m_tables[0], CPoint{20000, 0}));
+    EXPECT_TRUE(renderer.DrawTable(dc, *doc.m_tables[0], CPoint{0, 0}));
+}
+
+TEST(CDiagramRenderer, RouteAndHitTestFollowTheStubsWithinFivePixels)
+{
+    CKorvoDoc doc;
+    KorvoTableView* source = AddTable(doc, "s", 1500, -1500, {"a"});
+    KorvoTableView* dest = AddTable(doc, "d", 6000, -1500, {"id"});
+    CRelation* relation = Relate(doc, source, 0, dest, 0);
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SetClientRect(QRect(0, 0, 600, 400));
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, kDpi));
+    CDiagramRenderer renderer;
+
+    const std::vector<CPoint> route = renderer.GetRelationRoute(dc, *relation);
+    ASSERT_EQ(route.size(), 4u);
+    EXPECT_EQ(route[0].x, source->m_x + source->m_cx);
+    EXPECT_EQ(route[1].x, source->m_x + source->m_cx + 180);
+    EXPECT_EQ(route[2].x, dest->m_x - 180);
+    EXPECT_EQ(route[3].x, dest->m_x);
+
+    // Beside the horizontal source stub: 5 pixels hit, 6 miss.
+    const CPoint stub = dc.LPtoDP(CPoint{route[0].x + 90, route[0].y});
+    EXPECT_TRUE(renderer.RelationHitTest(dc, *relation, CPoint{stub.x, stub.y + 5}, CPoint{0, 0}));
+    EXPECT_TRUE(renderer.RelationHitTest(dc, *relation, CPoint{stub.x, stub.y - 5}, CPoint{0, 0}));
+    EXPECT_FALSE(renderer.RelationHitTest(dc, *relation, CPoint{stub.x, stub.y + 6}, CPoint{0, 0}));
+    // The same point after scrolling right by 150 units moves 10 pixels left.
+    EXPECT_TRUE(renderer.RelationHitTest(dc, *relation, CPoint{stub.x - 10, stub.y}, CPoint{150, 0}));
+
+    // Two columns on one side: the route is the junction-to-junction segment.
+    dest->m_def.AddColumn(std::make_unique<CColumn>("id2", "int", false, "", false, false, "", ""));
+    relation->m_destColumns.push_back(dest->m_def.m_columns[1].get());
+    EXPECT_EQ(renderer.GetRelationRoute(dc, *relation).size(), 2u);
+}
+
+TEST(CDiagramRenderer, NearSegmentAndNearLineUseTheTolerance)
+{
+    struct Case {
+        CPoint a, b, p;
+        bool near;
+    };
+    const Case cases[] = {
+        {{0, 0}, {100, 0}, {50, 5}, true},     {{0, 0}, {100, 0}, {50, 6}, false},
+        {{0, 0}, {0, 100}, {-5, 50}, true},    {{0, 0}, {0, 100}, {7, 50}, false},
+        {{0, 0}, {100, 0}, {106, 0}, false},   {{0, 0}, {100, 50}, {50, 25}, true},
+        {{0, 0}, {100, 50}, {50, 35}, false},  {{0, 0}, {50, 100}, {25, 50}, true},
+        {{0, 0}, {50, 100}, {40, 50}, false},  {{0, 0}, {100, 100}, {52, 48}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CDiagramRenderer::IsNearSegment(c.a, c.b, c.p, 5), c.near)
+            << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y << " p " << c.p.x << "," << c.p.y;
+}
+
+TEST(CDiagramRenderer, PolylineVisibilityAgainstTheClientArea)
+{
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SetClientRect(QRect(0, 0, 100, 100)); // logical 0..1500 across, 0..-1500 down
+    struct Case {
+        CPoint a, b;
+        bool visible;
+    };
+    const Case cases[] = {
+        {{10, -10}, {20, -20}, true},        // inside
+        {{-100, -700}, {3000, -700}, true},   // crosses both vertical edges
+        {{700, 500}, {700, -3000}, true},     // crosses top and bottom
+        {{-100, 500}, {-50, -3000}, false},   // left of the area
+        {{2000, 100}, {3000, -100}, false},   // right of the area
+        {{-100, 100}, {100, -100}, true},     // diagonal through the corner region
+        {{0, 40000}, {10, -10}, false},       // beyond the 16-bit range
+    };
+    for (const Case& c : cases) {
+        CPoint pts[2] = {c.a, c.b};
+        EXPECT_EQ(CDiagramRenderer::IsPolylineVisible(dc, pts, 2), c.visible)
+            << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
+    }
+    CKorvoDC printing(nullptr, kDpi, true);
+    CPoint far[2] = {{0, 40000}, {10, -10}};
+    EXPECT_TRUE(CDiagramRenderer::IsPolylineVisible(printing, far, 2));
+}
+
+TEST(CDiagramRenderer, PagesFollowTheTablesExtent)
+{
+    CKorvoDoc doc;
+    EXPECT_EQ(CDiagramRenderer::PageCount(doc, 10800, 15120), 1);
+    KorvoTableView* table = AddTable(doc, "t", 10000, -100);
+    table->m_cx = 6200; // reaches 16200: one and a half page widths
+    table->m_cy = 400;
+    EXPECT_EQ(CDiagramRenderer::PageCount(doc, 10800, 15120), 2);
+    table->m_x = 0;
+    table->m_cx = 10800; // exactly one page wide still adds a page
+    EXPECT_EQ(CDiagramRenderer::PageCount(doc, 10800, 15120), 2);
+    EXPECT_EQ((CDiagramRenderer::GetDiagramExtent(doc)), (CSize{10800, 500}));
+}
+
+TEST(CDiagramRenderer, IntersectLogicalRectIsEmptyWhenApart)
+{
+    EXPECT_EQ((CDiagramRenderer::IntersectLogicalRect({0, 0, 100, -100}, {50, -50, 200, -200})),
+              (CRect{50, -50, 100, -100}));
+    EXPECT_EQ((CDiagramRenderer::IntersectLogicalRect({0, 0, 100, -100}, {150, 0, 200, -100})), (CRect{0, 0, 0, 0}));
+}

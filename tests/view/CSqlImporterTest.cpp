@@ -1,0 +1,223 @@
+// Merging imported CREATE TABLE scripts into a diagram: update in place,
+// relations from table and column references, and the column layout.
+#include "CKorvoDC.h"
+#include "CSqlImporter.h"
+#include "DiagramBuilder.h"
+#include "ddlread.h"
+
+#include <QTemporaryDir>
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A canvas of 5 x 5 default pages.
+constexpr CRect kCanvas{0, 0, 54000, -75600};
+
+class CSqlImporterTest : public ::testing::Test {
+protected:
+    // Imports the script into doc and returns the library's result.
+    bool Import(const std::string& script, CRect canvas = kCanvas)
+    {
+        const std::string path = m_dir.filePath("script.sql").toStdString();
+        std::ofstream(path, std::ios::binary) << script;
+        char error[500] = "";
+        TableData* list = ImportSQLTables(path.c_str(), error, int(sizeof error), nullptr);
+        m_error = error;
+        if (!list)
+            return false;
+        CKorvoDC dc(nullptr, 96, false);
+        dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, 96));
+        CSqlImporter(doc, dc, canvas).ImportTables(list);
+        FreeTableData(list);
+        return true;
+    }
+
+    std::vector<std::string> ColumnNames(const KorvoTableView* table) const
+    {
+        std::vector<std::string> names;
+        for (const auto& c : table->m_def.m_columns)
+            names.push_back(c->m_strName);
+        return names;
+    }
+
+    QTemporaryDir m_dir;
+    CKorvoDoc doc;
+    std::string m_error;
+};
+
+} // namespace
+
+TEST_F(CSqlImporterTest, ColumnsAndTableConstraintsBecomeFlagsAndChecks)
+{
+    ASSERT_TRUE(Import("CREATE TABLE t (a INT NOT NULL, b VARCHAR(20) UNIQUE DEFAULT 'x' CHECK (b <> 'y'),"
+                       " c INT, PRIMARY KEY (a, c), UNIQUE (c), CHECK (a > 0), CHECK (c < 9));"));
+    ASSERT_EQ(doc.m_tables.size(), 1u);
+    const KorvoTableView* t = doc.m_tables[0].get();
+    EXPECT_EQ(t->m_def.m_strName, "t");
+    EXPECT_EQ(t->m_def.m_strCheck, "c < 9") << "a later CHECK replaces an earlier one";
+    const auto& cols = t->m_def.m_columns;
+    ASSERT_EQ(cols.size(), 3u);
+    EXPECT_TRUE(cols[0]->m_bRequired && cols[0]->m_bPrimaryKey && !cols[0]->m_bUnique);
+    EXPECT_EQ(cols[1]->m_strType, "VARCHAR(20)");
+    EXPECT_EQ(cols[1]->m_strDefault, "'x'");
+    EXPECT_EQ(cols[1]->m_strCheck, "b <> 'y'");
+    EXPECT_TRUE(cols[1]->m_bUnique && !cols[1]->m_bPrimaryKey);
+    EXPECT_TRUE(cols[2]->m_bPrimaryKey && cols[2]->m_bUnique);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_GT(t->m_cx, 0) << "a new table is measured";
+}
+
+TEST_F(CSqlImporterTest, ReimportUpdatesInPlaceKeepsDescriptionsAndLaysOutAgain)
+{
+    KorvoTableView* t = AddTable(doc, "t", 9000, -9000, {"p", "q", "r"});
+    t->m_def.m_strDescription = "kept";
+    t->m_def.m_strCheck = "old";
+    t->m_def.m_columns[0]->m_strDescription = "p's description";
+    ASSERT_TRUE(Import("CREATE TABLE t (p INT NOT NULL, r TEXT, x INT);"));
+    ASSERT_EQ(doc.m_tables.size(), 1u);
+    EXPECT_EQ(doc.m_tables[0].get(), t);
+    EXPECT_EQ(ColumnNames(t), (std::vector<std::string>{"p", "r", "x"})) << "q lost, x appended after r";
+    EXPECT_EQ(t->m_def.m_columns[0]->m_strDescription, "p's description");
+    EXPECT_TRUE(t->m_def.m_columns[0]->m_bRequired);
+    EXPECT_EQ(t->m_def.m_strDescription, "kept");
+    EXPECT_EQ(t->m_def.m_strCheck, "old") << "no table CHECK in the script";
+    EXPECT_EQ(t->m_x, 360);
+    EXPECT_EQ(t->m_y, -360);
+
+    ASSERT_TRUE(Import("CREATE TABLE t (p INT NOT NULL, r TEXT, x INT);"));
+    EXPECT_EQ(doc.m_tables.size(), 1u) << "importing twice keeps one copy";
+}
+
+TEST_F(CSqlImporterTest, ReimportRemovesEveryRelationTouchingTheTable)
+{
+    KorvoTableView* a = AddTable(doc, "a", 0, 0, {"id"});
+    KorvoTableView* b = AddTable(doc, "b", 0, 0, {"id", "a_id"});
+    KorvoTableView* c = AddTable(doc, "c", 0, 0, {"id"});
+    Relate(doc, b, 1, a, 0); // drawn by hand, b -> a
+    Relate(doc, c, 0, b, 0); // from a table not in the script
+    Relate(doc, c, 0, a, 0); // untouched by the script
+    ASSERT_TRUE(Import("CREATE TABLE b (id INT, a_id INT);"));
+    ASSERT_EQ(doc.m_relations.size(), 1u);
+    EXPECT_EQ(doc.m_relations[0]->m_pSource, c);
+    EXPECT_EQ(doc.m_relations[0]->m_pDest, a);
+}
+
+TEST_F(CSqlImporterTest, ForeignKeyFindsOnlyEarlierTablesWhileReferencesLookForward)
+{
+    ASSERT_TRUE(Import("CREATE TABLE child (id INT, p INT REFERENCES parent (id), q INT,"
+                       " FOREIGN KEY (q) REFERENCES parent (id));"
+                       "CREATE TABLE parent (id INT PRIMARY KEY);"));
+    ASSERT_EQ(doc.m_relations.size(), 1u);
+    const CRelation* r = doc.m_relations[0].get();
+    EXPECT_EQ(r->m_pSource->m_def.m_strName, "child");
+    EXPECT_EQ(r->m_sourceColumns[0]->m_strName, "p");
+    EXPECT_EQ(r->m_pDest->m_def.m_strName, "parent");
+}
+
+TEST_F(CSqlImporterTest, ForeignKeyWithoutColumnListPairsByNameAndKeepsBothColumns)
+{
+    ASSERT_TRUE(Import("CREATE TABLE t (a INT, b INT, z INT);"
+                       "CREATE TABLE s (a INT, b INT, FOREIGN KEY (a, b) REFERENCES t);"
+                       "CREATE TABLE u (a INT, b INT, FOREIGN KEY (a, b) REFERENCES t (z));"));
+    ASSERT_EQ(doc.m_relations.size(), 2u);
+    const CRelation* byName = doc.m_relations[0].get();
+    ASSERT_EQ(byName->m_sourceColumns.size(), 2u);
+    ASSERT_EQ(byName->m_destColumns.size(), 2u);
+    EXPECT_EQ(byName->m_destColumns[0]->m_strName, "a");
+    EXPECT_EQ(byName->m_destColumns[1]->m_strName, "b");
+    const CRelation* listed = doc.m_relations[1].get();
+    EXPECT_EQ(listed->m_sourceColumns.size(), 2u);
+    ASSERT_EQ(listed->m_destColumns.size(), 1u);
+    EXPECT_EQ(listed->m_destColumns[0]->m_strName, "z");
+}
+
+TEST_F(CSqlImporterTest, ColumnReferenceGivesOneRelationPerListedColumn)
+{
+    ASSERT_TRUE(Import("CREATE TABLE t (x INT, y INT, w INT);"
+                       "CREATE TABLE s (k INT REFERENCES t (x, y, nothere), w INT REFERENCES t, v INT REFERENCES t,"
+                       " n INT REFERENCES missing);"));
+    ASSERT_EQ(doc.m_relations.size(), 3u) << "x, y, and w by name; nothing for v, nothere or missing";
+    EXPECT_EQ(doc.m_relations[0]->m_destColumns[0]->m_strName, "x");
+    EXPECT_EQ(doc.m_relations[1]->m_destColumns[0]->m_strName, "y");
+    EXPECT_EQ(doc.m_relations[2]->m_sourceColumns[0]->m_strName, "w");
+    for (const auto& r : doc.m_relations)
+        EXPECT_EQ(r->m_sourceColumns.size(), 1u);
+}
+
+TEST_F(CSqlImporterTest, NameTwiceInTheScriptMapsToOneTableWithTheSecondColumns)
+{
+    ASSERT_TRUE(Import("CREATE TABLE t (a INT, b INT); CREATE TABLE t (b TEXT, c INT);"));
+    ASSERT_EQ(doc.m_tables.size(), 1u);
+    EXPECT_EQ(ColumnNames(doc.m_tables[0].get()), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(doc.m_tables[0]->m_def.m_columns[0]->m_strType, "TEXT");
+}
+
+TEST_F(CSqlImporterTest, LayoutStacksSquareRootPlusOneTablesPerColumn)
+{
+    auto script = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += "CREATE TABLE t" + std::to_string(i) + " (a INT);\n";
+        return s;
+    };
+    // Columns of 3 and 1 for four tables; 4, 4 and 1 for nine.
+    struct Case {
+        int tables;
+        std::vector<int> perColumn;
+    };
+    for (const Case& c : {Case{4, {3, 1}}, Case{9, {4, 4, 1}}, Case{1, {1}}}) {
+        doc.m_tables.clear();
+        doc.m_relations.clear();
+        ASSERT_TRUE(Import(script(c.tables)));
+        std::vector<int> columns;
+        int32_t lastX = INT32_MIN;
+        for (const auto& t : doc.m_tables) {
+            if (t->m_x != lastX) {
+                columns.push_back(0);
+                lastX = t->m_x;
+                EXPECT_EQ(t->m_y, -360) << "each column starts a quarter inch from the top";
+            }
+            ++columns.back();
+        }
+        EXPECT_EQ(columns, c.perColumn) << c.tables << " tables";
+        const KorvoTableView* first = doc.m_tables[0].get();
+        EXPECT_EQ(first->m_x, 360);
+        if (c.tables > 1) {
+            EXPECT_EQ(doc.m_tables[1]->m_y, -360 - first->m_cy - 720);
+        }
+    }
+}
+
+TEST_F(CSqlImporterTest, LayoutWrapsAtTheCanvasBottomAndRightEdges)
+{
+    // Tables of one size; a canvas two tables high and two columns wide.
+    std::string s;
+    for (int i = 10; i < 26; ++i)
+        s += "CREATE TABLE t" + std::to_string(i) + " (a INT);\n";
+    ASSERT_TRUE(Import(s, CRect{0, 0, 3000, -3500}));
+    const int32_t h = doc.m_tables[0]->m_cy;
+    const int32_t w = doc.m_tables[0]->m_cx;
+    ASSERT_EQ(h, 660);
+    ASSERT_TRUE(360 + w + 720 + w + 720 <= 3000 && 360 + 2 * (w + 720) + w + 720 > 3000)
+        << "the test expects two columns to fit and a third not to";
+
+    const CPoint expected[] = {{360, -360}, {360, -360 - h - 720}, {360 + w + 720, -360},
+                               {360 + w + 720, -360 - h - 720}, {360, -360}};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(doc.m_tables[i]->m_x, expected[i].x) << "table " << i;
+        EXPECT_EQ(doc.m_tables[i]->m_y, expected[i].y) << "table " << i;
+    }
+}
+
+TEST_F(CSqlImporterTest, FailedImportLeavesTheDiagramAloneAndReportsTheLine)
+{
+    AddTable(doc, "keep", 0, 0, {"a"});
+    EXPECT_FALSE(Import("CREATE TABLE t (a INT,\n b INT\n c INT);"));
+    EXPECT_EQ(m_error.rfind("3: parse error at c", 0), 0u) << m_error;
+    EXPECT_EQ(m_error.back(), '\n');
+    EXPECT_EQ(doc.m_tables.size(), 1u);
+    EXPECT_FALSE(doc.IsModified());
+}
