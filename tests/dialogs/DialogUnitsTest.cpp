@@ -1,8 +1,6 @@
 #include "CDialogUnits.h"
-#include "DialogTestSupport.h"
 
-#include <QFont>
-#include <QFontMetrics>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -28,27 +26,6 @@ TEST(CDialogUnits, MapsPositionAndSizeOneByOne)
     const CDialogUnits units(7, 15);
     EXPECT_EQ(units.ToPixels(7, 61, 247, 75), QRect(12, 114, 432, 141));
     EXPECT_EQ(units.ToPixels(261, 181), QSize(457, 339));
-}
-
-class CDialogUnitsFont : public DialogTest {};
-
-// A wider font gives proportionally larger dialogs; the base units follow the
-// alphabet's average width and the line height.
-TEST_F(CDialogUnitsFont, BaseUnitsFollowTheFont)
-{
-    QFont small;
-    small.setPixelSize(10);
-    QFont large = small;
-    large.setPixelSize(20);
-    const CDialogUnits smallUnits(small);
-    const CDialogUnits largeUnits(large);
-    EXPECT_EQ(smallUnits.BaseY(), QFontMetrics(small).height());
-    EXPECT_EQ(largeUnits.BaseY(), QFontMetrics(large).height());
-    const int alphabet = QFontMetrics(large).horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    EXPECT_LE(std::abs(largeUnits.BaseX() * 52 - alphabet), 26);
-    EXPECT_GT(largeUnits.BaseX(), smallUnits.BaseX());
-    EXPECT_GT(largeUnits.ToPixelsX(100), smallUnits.ToPixelsX(100));
 }
 
 } // namespace
