@@ -95,7 +95,12 @@ CSize CLogScrollView::GetScrollBarSizes() const
 
 bool CLogScrollView::GetTrueClientSize(CSize& size, CSize sizeSb) const
 {
+    // The viewport's size with the bars that are shown added back.
     QSize full = maximumViewportSize();
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+        full.rwidth() += sizeSb.cx;
+    if (horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+        full.rheight() += sizeSb.cy;
     size = CSize{full.width(), full.height()};
     return size.cx > sizeSb.cx && size.cy > sizeSb.cy;
 }

@@ -1,0 +1,181 @@
+// Printing, SQL export and import, and the clipboard commands of the diagram
+// window, through real files, a real PDF printer and the real clipboard.
+#include "CAppState.h"
+#include "CDocumentHost.h"
+#include "CKorvoView.h"
+#include "DiagramBuilder.h"
+#include "TestSeam.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMimeData>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int PdfPageCount(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(file.readAll());
+    return int(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+class CKorvoViewCommandsTest : public ::testing::Test {
+protected:
+    CKorvoViewCommandsTest() : host(std::make_unique<CKorvoDoc>()), view(&host)
+    {
+        CAppState::Get() = CAppState();
+        view.resize(600, 400);
+        view.show();
+        view.OnInitialUpdate();
+    }
+
+    CKorvoDoc& doc() { return *host.GetDocument(); }
+
+    int PrintedPages()
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString path = dir.filePath(QStringLiteral("out.pdf"));
+        printer.setOutputFileName(path);
+        view.SetUpPrinter(printer);
+        view.PrintTo(printer);
+        return PdfPageCount(path);
+    }
+
+    QString WriteFile(const QString& name, const std::string& text)
+    {
+        const QString path = dir.filePath(name);
+        std::ofstream(path.toStdString(), std::ios::binary) << text;
+        return path;
+    }
+
+    QTemporaryDir dir;
+    TestSeam seam;
+    CDocumentHost host;
+    CKorvoView view;
+};
+
+} // namespace
+
+TEST_F(CKorvoViewCommandsTest, PrintedPagesFollowTheTablesExtent)
+{
+    EXPECT_EQ(PrintedPages(), 1) << "an empty diagram prints one page";
+    KorvoTableView* t = AddTable(doc(), "wide", 0, -100, {"a"});
+    t->m_def.m_strName = std::string(10, 'W');
+    t->m_x = 10800 + 10800 / 2 - 1000; // the box reaches past 1.5 page widths
+    EXPECT_EQ(PrintedPages(), 2);
+    t->m_y = -15120 - 100; // and into the second page row
+    EXPECT_EQ(PrintedPages(), 4);
+}
+
+TEST_F(CKorvoViewCommandsTest, ExportSqlWritesTheScriptOrReportsTheFailure)
+{
+    KorvoTableView* t = AddTable(doc(), "t", 0, 0, {"a"});
+    t->m_def.m_columns[0]->m_bPrimaryKey = true;
+    seam.saveFileName = dir.filePath(QStringLiteral("out.sql"));
+    view.OnExportSQL();
+    QFile out(seam.saveFileName);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll(), QByteArray("CREATE TABLE t (\r\n\ta int, \r\n\tPRIMARY KEY(a));\r\n\r\n"));
+    EXPECT_EQ(seam.filters, QStringList{QStringLiteral("SQL Files (*.sql)")});
+    EXPECT_TRUE(seam.messages.isEmpty());
+    EXPECT_FALSE(doc().IsModified()) << "exporting is no edit";
+
+    seam.saveFileName = dir.filePath(QStringLiteral("missing/dir/out.sql"));
+    view.OnExportSQL();
+    EXPECT_EQ(seam.messages, QStringList{QStringLiteral("Export SQL Error: Unable to open output file.")});
+}
+
+TEST_F(CKorvoViewCommandsTest, ImportSqlMergesTheScriptOrShowsTheLibrarysError)
+{
+    seam.openFileName = WriteFile(QStringLiteral("ok.sql"), "CREATE TABLE p (id INT PRIMARY KEY);\n"
+                                                            "CREATE TABLE c (pid INT REFERENCES p (id));\n");
+    view.OnImportSQL();
+    ASSERT_EQ(doc().m_tables.size(), 2u);
+    EXPECT_EQ(doc().m_relations.size(), 1u);
+    EXPECT_TRUE(doc().IsModified());
+    EXPECT_TRUE(host.IsModified());
+    EXPECT_EQ(seam.filters, QStringList{QStringLiteral("SQL Files (*.sql)")});
+
+    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT,\n\n b INT c);\n");
+    view.OnImportSQL();
+    ASSERT_EQ(seam.messages.size(), 1);
+    EXPECT_EQ(seam.messages[0], QStringLiteral("Error importing: 3: parse error at c\n"));
+    EXPECT_EQ(doc().m_tables.size(), 2u);
+
+    seam.openFileName.clear();
+    view.OnImportSQL();
+    EXPECT_EQ(seam.messages.size(), 1) << "a cancelled dialog does nothing";
+}
+
+TEST_F(CKorvoViewCommandsTest, CopyAndPasteThroughTheClipboardIntoAnotherDiagram)
+{
+    KorvoTableView* a = AddTable(doc(), "a", 3000, -3000, {"x", "y"});
+    KorvoTableView* b = AddTable(doc(), "b", 9000, -4500, {"id"});
+    AddTable(doc(), "c", 0, 0, {"id"});
+    Relate(doc(), a, 1, b, 0);
+    Relate(doc(), a, 0, doc().m_tables[2].get(), 0); // one end only: not copied
+    a->m_bSelected = b->m_bSelected = true;
+    view.OnEditCopy();
+    ASSERT_TRUE(view.CanPaste());
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    const QByteArray payload = mime->data(CAppState::Get().m_nClipboardFormat);
+    ASSERT_GE(payload.size(), 8);
+    EXPECT_EQ(payload.left(10), QByteArray("\x02\x00\x00\x00\xff\xff\x01\x00\x0e\x00", 10));
+
+    CDocumentHost other(std::make_unique<CKorvoDoc>());
+    CKorvoView target(&other);
+    target.resize(600, 400);
+    target.show();
+    target.OnInitialUpdate();
+    AddTable(*other.GetDocument(), "old", 0, 0)->m_bSelected = true;
+    target.ScrollToDevicePosition(CPoint{100, 60});
+    target.OnEditPaste();
+
+    const CKorvoDoc& pasted = *other.GetDocument();
+    ASSERT_EQ(pasted.m_tables.size(), 3u);
+    EXPECT_FALSE(pasted.m_tables[0]->m_bSelected) << "the old selection is cleared";
+    EXPECT_TRUE(pasted.m_tables[1]->m_bSelected && pasted.m_tables[2]->m_bSelected);
+    // The group's top-left corner lands at the visible area's top-left.
+    EXPECT_EQ(pasted.m_tables[1]->m_x, 1500);
+    EXPECT_EQ(pasted.m_tables[1]->m_y, -900);
+    EXPECT_EQ(pasted.m_tables[2]->m_x, 1500 + 6000);
+    EXPECT_EQ(pasted.m_tables[2]->m_y, -900 - 1500);
+    ASSERT_EQ(pasted.m_relations.size(), 1u);
+    EXPECT_EQ(pasted.m_relations[0]->m_sourceColumns[0]->m_strName, "y");
+    EXPECT_FALSE(pasted.m_relations[0]->m_bSelected);
+    EXPECT_TRUE(other.IsModified());
+}
+
+TEST_F(CKorvoViewCommandsTest, CutCopiesThenDeletesAndPasteRefusesABrokenPayload)
+{
+    AddTable(doc(), "a", 0, 0, {"x"})->m_bSelected = true;
+    view.OnEditCut();
+    EXPECT_TRUE(doc().m_tables.empty());
+    view.OnEditPaste();
+    EXPECT_EQ(doc().m_tables.size(), 1u);
+
+    auto* mime = new QMimeData;
+    mime->setData(CAppState::Get().m_nClipboardFormat, QByteArray("\x01\x00\x00\x00\xff\xff\x01\x00", 8));
+    QApplication::clipboard()->setMimeData(mime);
+    view.OnEditPaste();
+    EXPECT_EQ(doc().m_tables.size(), 1u) << "nothing of a broken payload is added";
+    ASSERT_EQ(seam.messages.size(), 1);
+    EXPECT_EQ(seam.icons[0], QMessageBox::Warning);
+
+    QApplication::clipboard()->setText(QStringLiteral("plain text"));
+    EXPECT_FALSE(view.CanPaste());
+    view.OnEditPaste();
+    EXPECT_EQ(seam.messages.size(), 1) << "no private data: nothing happens";
+}
