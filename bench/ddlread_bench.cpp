@@ -126,8 +126,42 @@ Counts CountRecords(const TableData* list)
 
 }  // namespace
 
+// One tab-separated row per size for `make bench`: operation, tables, median
+// ms, MB/s of script.
+int PrintRows()
+{
+    for (int tables : {1000, 10000}) {
+        Random random{12345};
+        const std::string script = GenerateScript(tables, random);
+        char path[] = "/tmp/ddlread_bench_XXXXXX";
+        int fd = mkstemp(path);
+        if (fd < 0 || write(fd, script.data(), script.size()) != static_cast<ssize_t>(script.size()))
+            return 1;
+        close(fd);
+        std::vector<double> seconds;
+        char error[500];
+        for (int run = 0; run < 7; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            TableData* list = ImportSQLTables(path, error, sizeof error, nullptr);
+            if (!list)
+                return 1;
+            FreeTableData(list);
+            const auto stop = std::chrono::steady_clock::now();
+            seconds.push_back(std::chrono::duration<double>(stop - start).count());
+        }
+        std::remove(path);
+        std::sort(seconds.begin(), seconds.end());
+        const double median = seconds[seconds.size() / 2];
+        std::printf("parse SQL (ddlread)\t%d\t%.2f\t%.1f MB/s\n", tables, median * 1000.0,
+                    static_cast<double>(script.size()) / (1024.0 * 1024.0) / median);
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--rows")
+        return PrintRows();
     const int tables = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
     Random random{ 12345 };

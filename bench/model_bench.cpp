@@ -72,11 +72,46 @@ void Check(bool ok, const char* what)
 
 } // namespace
 
+// One tab-separated row per file operation for `make bench`: operation,
+// tables, median ms, MB/s of the file written or read.
+int PrintRows(const std::string& erd, const std::string& sql)
+{
+    for (int tableCount : {1000, 10000}) {
+        const std::unique_ptr<CKorvoDoc> doc = BuildDiagram(tableCount);
+        const double erdMb = double(doc->SaveToBytes().size()) / (1024.0 * 1024.0);
+        const double sqlMb = double(doc->ExportSQLText().size()) / (1024.0 * 1024.0);
+        const double save = Time([&] { Check(SaveDiagramFile(erd, *doc).ok, "save file"); });
+        const double load = Time([&] {
+            CKorvoDoc back;
+            Check(LoadDiagramFile(erd, back).status == LoadStatus::Loaded, "load file");
+        });
+        const double exportMs = Time([&] {
+            char error[500] = "";
+            Check(doc->ExportSQL(sql.c_str(), error, sizeof error), "export file");
+        });
+        std::printf("load .erd file\t%d\t%.2f\t%.1f MB/s\n", tableCount, load, erdMb / (load / 1000.0));
+        std::printf("save .erd file\t%d\t%.2f\t%.1f MB/s\n", tableCount, save, erdMb / (save / 1000.0));
+        std::printf("export SQL file\t%d\t%.2f\t%.1f MB/s\n", tableCount, exportMs, sqlMb / (exportMs / 1000.0));
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    const bool rows = argc > 1 && std::string(argv[1]) == "--rows";
+    if (rows) {
+        --argc;
+        ++argv;
+    }
     const std::filesystem::path dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
     const std::string erd = (dir / "korvo_model_bench.erd").string();
     const std::string sql = (dir / "korvo_model_bench.sql").string();
+    if (rows) {
+        const int status = PrintRows(erd, sql);
+        std::filesystem::remove(erd);
+        std::filesystem::remove(sql);
+        return status;
+    }
 
     std::printf("%-8s %-9s %-10s %-28s %10s %14s\n", "tables", "columns", "relations", "step", "median ms",
                 "us per table");

@@ -1,13 +1,17 @@
-// Times one full paint of a large diagram into a 1920x1080 image, scrolled to
-// the middle of the canvas, as the window paints it: page grid, tables,
-// relations. Prints milliseconds per paint.
+// Times what the diagram window does with a large diagram: one full paint
+// into a 1920x1080 image scrolled to the middle of the canvas (page grid,
+// tables, relations), and the Import SQL command (parse and merge) of the
+// diagram's own exported script into an empty diagram.
 #include "CDiagramRenderer.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
+#include "CSqlImporter.h"
+#include "ddlread.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -71,6 +75,31 @@ double PaintMs(CKorvoDoc& doc, const CRect& canvas, QImage& image)
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+// Reads the script and merges it into an empty diagram; returns ms.
+double ImportMs(const std::string& path, const CRect& canvas)
+{
+    auto start = std::chrono::steady_clock::now();
+    char error[500] = "";
+    TableData* list = ImportSQLTables(path.c_str(), error, int(sizeof error), nullptr);
+    if (!list) {
+        std::fprintf(stderr, "view_bench: the exported script does not import: %s", error);
+        std::exit(1);
+    }
+    CKorvoDoc doc;
+    CKorvoDC dc(nullptr, 96, false);
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, 96));
+    CSqlImporter(doc, dc, canvas).ImportTables(list);
+    FreeTableData(list);
+    auto end = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double Median(std::vector<double> runs)
+{
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,20 +107,40 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // --rows: tab-separated rows for `make bench`.
+    const bool rows = argc > 1 && std::string(argv[1]) == "--rows";
+    QTemporaryDir dir;
     QImage image(1920, 1080, QImage::Format_RGB32);
-    std::printf("%-28s %8s %12s %14s\n", "operation", "tables", "median ms", "paints/s");
+    if (!rows)
+        std::printf("%-28s %8s %12s %14s\n", "operation", "tables", "median ms", "throughput");
+    auto print = [&](const char* operation, int n, double ms, double throughput, const char* unit) {
+        if (rows)
+            std::printf("%s\t%d\t%.2f\t%.1f %s\n", operation, n, ms, throughput, unit);
+        else
+            std::printf("%-28s %8d %12.2f %10.1f %s\n", operation, n, ms, throughput, unit);
+    };
     for (int n : {1000, 10000}) {
         CRect canvas;
         auto doc = MakeDiagram(n, canvas);
-        std::vector<double> runs;
+        std::vector<double> paints;
         PaintMs(*doc, canvas, image); // warm the glyph caches
         for (int i = 0; i < 15; ++i)
-            runs.push_back(PaintMs(*doc, canvas, image));
-        std::sort(runs.begin(), runs.end());
-        const double median = runs[runs.size() / 2];
-        std::printf("%-28s %8d %12.2f %14.1f\n", "paint 1920x1080 (middle)", n, median, 1000.0 / median);
+            paints.push_back(PaintMs(*doc, canvas, image));
+        const double paint = Median(paints);
+        print("render 1920x1080 (middle)", n, paint, 1000.0 / paint, "paints/s");
+
+        const std::string path = dir.filePath(QStringLiteral("script.sql")).toStdString();
+        char error[500] = "";
+        if (!doc->ExportSQL(path.c_str(), error, int(sizeof error)))
+            return 1;
+        const double megabytes = double(doc->ExportSQLText().size()) / (1024.0 * 1024.0);
+        std::vector<double> imports;
+        for (int i = 0; i < 5; ++i)
+            imports.push_back(ImportMs(path, canvas));
+        const double import = Median(imports);
+        print("import SQL (parse + merge)", n, import, megabytes / (import / 1000.0), "MB/s");
     }
-    if (argc > 1)
+    if (argc > 1 && !rows)
         image.save(QString::fromLocal8Bit(argv[1]));
     return 0;
 }
