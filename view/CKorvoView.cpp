@@ -1,6 +1,7 @@
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CDiagramImage.h"
 #include "CDiagramOptionsDialog.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
@@ -13,6 +14,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
+#include <climits>
 #include <cstring>
 
 CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(parent), m_pHost(host)
@@ -97,14 +99,6 @@ int CKorvoView::OnPreparePrinting() const
     return PageCount(*GetDocument(), app.PageWidth(), app.PageHeight());
 }
 
-void CKorvoView::OnPrint(CKorvoDC& dc, int page)
-{
-    const CAppState& app = CAppState::Get();
-    // A new font for every page, at the printer's resolution.
-    dc.SelectFont(CKorvoDC::MakeFont(GetDocument()->m_logFont, dc.Dpi()));
-    PrintPage(dc, *GetDocument(), page, app.PageWidth(), app.PageHeight());
-}
-
 void CKorvoView::SetUpPrinter(QPrinter& printer) const
 {
     const CAppState& app = CAppState::Get();
@@ -119,27 +113,13 @@ void CKorvoView::SetUpPrinter(QPrinter& printer) const
 
 void CKorvoView::PrintTo(QPrinter& printer)
 {
-    const int pages = OnPreparePrinting();
     int first = 1;
-    int last = pages;
+    int last = INT_MAX;
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = std::max(1, printer.fromPage());
-        last = std::min(pages, printer.toPage() > 0 ? printer.toPage() : pages);
+        first = printer.fromPage();
+        last = printer.toPage() > 0 ? printer.toPage() : INT_MAX;
     }
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return;
-    const int dpi = printer.resolution();
-    const QRect pageRect = printer.pageLayout().paintRectPixels(dpi).translated(
-        -printer.pageLayout().paintRectPixels(dpi).topLeft());
-    for (int page = first; page <= last; ++page) {
-        if (page != first)
-            printer.newPage();
-        CKorvoDC dc(&painter, dpi, true);
-        dc.SetClientRect(pageRect);
-        OnPrint(dc, page);
-    }
-    painter.end();
+    CDiagramImage::PrintPages(*GetDocument(), printer, first, last);
 }
 
 void CKorvoView::OnFilePrint()

@@ -38,8 +38,8 @@ public:
 
     // Printing.
     int OnPreparePrinting() const;
-    void OnPrint(CKorvoDC& dc, int page);
-    // Prints every page in the printer's range (all pages when none is set).
+    // Prints every page in the printer's range (all pages when none is set),
+    // each drawn as CDiagramImage::PrintPages draws it.
     void PrintTo(QPrinter& printer);
     void SetUpPrinter(QPrinter& printer) const;
 

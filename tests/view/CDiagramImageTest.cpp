@@ -1,0 +1,90 @@
+// Pictures of whole diagrams: PNG, SVG and PDF drawn like the screen and the
+// printer, written whole or not at all.
+#include "CAppState.h"
+#include "CDiagramImage.h"
+#include "DiagramBuilder.h"
+
+#include "../model/TestFiles.h"
+
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CDiagramImageTest : public ::testing::Test {
+protected:
+    CDiagramImageTest()
+    {
+        CAppState::Get() = CAppState();
+        KorvoTableView* a = AddTable(doc, "dept", 1500, -1500, {"id", "title"}, 1);
+        KorvoTableView* b = AddTable(doc, "emp", 6000, -3000, {"id", "dept_id"}, 1);
+        Relate(doc, b, 1, a, 0);
+        a->m_bSelected = true;
+    }
+
+    QString File(const char* name) const { return QString::fromStdString(dir.File(name)); }
+
+    TempDir dir;
+    CKorvoDoc doc;
+};
+
+int PdfPageCount(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return int(QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+} // namespace
+
+TEST_F(CDiagramImageTest, PngCoversTheTablesExtentAtTheChosenResolution)
+{
+    ASSERT_EQ(CDiagramImage::Write(doc, File("out.png")), QString());
+    QImage image(File("out.png"));
+    ASSERT_FALSE(image.isNull());
+    const KorvoTableView* emp = doc.m_tables[1].get();
+    EXPECT_EQ(image.width(), (emp->m_x + emp->m_cx + 360) / 15);
+    EXPECT_EQ(image.height(), (emp->m_cy - emp->m_y + 360) / 15);
+    EXPECT_EQ(image.pixelColor(100, 110), QColor(Qt::black)) << "dept's left frame band";
+    EXPECT_EQ(image.pixelColor(98, 98), QColor(Qt::white)) << "no selection marks, no grid";
+
+    ASSERT_EQ(CDiagramImage::Write(doc, File("big.png"), 192), QString());
+    const QImage big(File("big.png"));
+    EXPECT_NEAR(big.width(), image.width() * 2, 8);
+    EXPECT_EQ(big.dotsPerMeterX(), qRound(192 / 0.0254));
+}
+
+TEST_F(CDiagramImageTest, SvgAndPdfUseTheSameDrawing)
+{
+    ASSERT_EQ(CDiagramImage::Write(doc, File("out.svg")), QString());
+    QFile svg(File("out.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    EXPECT_TRUE(text.contains("<svg"));
+    EXPECT_TRUE(text.contains("dept_id")) << "text stays text";
+
+    ASSERT_EQ(CDiagramImage::Write(doc, File("out.pdf")), QString());
+    EXPECT_EQ(PdfPageCount(File("out.pdf")), 1);
+    doc.m_tables[1]->m_x = 12000; // into the second page across
+    ASSERT_EQ(CDiagramImage::Write(doc, File("out.pdf")), QString());
+    EXPECT_EQ(PdfPageCount(File("out.pdf")), 2);
+}
+
+TEST_F(CDiagramImageTest, RefusesUnknownTypesAndKeepsTheOldFileWhenWritingFails)
+{
+    EXPECT_NE(CDiagramImage::Write(doc, File("out.gif")), QString());
+    EXPECT_NE(CDiagramImage::Write(doc, File("no/such/dir/out.png")), QString());
+
+    const std::string target = dir.File("keep.png");
+    WriteWholeFile(target, "old picture");
+    // A file-size limit makes the write fail part way, as a full disk does.
+    const int status = RunInChild(
+        [&] { return CDiagramImage::Write(doc, QString::fromStdString(target), 300).isEmpty() ? 0 : 1; }, 512);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ReadWholeFile(target), "old picture");
+    EXPECT_EQ(dir.EntryCount(), 1u) << "no temporary file is left behind";
+}
