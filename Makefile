@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-ASAN_CMAKE_FLAGS ?=
+ASAN_CMAKE_FLAGS ?= -DKORVO_GUI=ON
 
 .PHONY: all deps configure build run test test-asan bench clean
 
