@@ -56,13 +56,9 @@ QRect DialogTest::TemplateRect(const QWidget& dialog, int x, int y, int cx, int 
 QStringList DialogTest::TabOrder(const QWidget& dialog)
 {
     QStringList ids;
-    QWidget* first = nullptr;
-    for (QWidget* w = dialog.nextInFocusChain(); w && w != &dialog && w != first; w = w->nextInFocusChain()) {
-        if (!(w->focusPolicy() & Qt::TabFocus) || w->parentWidget() != &dialog)
-            continue;
-        if (!first)
-            first = w;
-        ids.append(w->objectName());
+    for (QWidget* w = dialog.nextInFocusChain(); w && w != &dialog; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() == &dialog)
+            ids.append(w->objectName());
     }
     return ids;
 }

@@ -48,7 +48,7 @@ protected:
 
     // The geometry the template gives, worked out from the dialog's own font.
     static QRect TemplateRect(const QWidget& dialog, int x, int y, int cx, int cy);
-    // The focusable controls' ids in tab order, starting from the first one.
+    // The ids of the dialog's focusable controls in tab order.
     static QStringList TabOrder(const QWidget& dialog);
 
     CTestModalSeam m_seam;
