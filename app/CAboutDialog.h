@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDialog>
+#include "CTemplateDialog.h"
 
 class CLinkLabel;
 
 // The About box: the program's name and version, the project's address as a
 // live link, and an OK button.
-class CAboutDialog : public QDialog {
+class CAboutDialog : public CTemplateDialog {
     Q_OBJECT
 public:
     explicit CAboutDialog(QWidget* parent = nullptr);
@@ -14,12 +14,11 @@ public:
     // The address the link opens.
     static QString Address();
 
+    static constexpr int kIdLink = 1025;
     CLinkLabel* m_wndLink; // control 1025
 
 private:
-    // Dialog units to pixels, from the dialog font's average character size.
-    QRect DluRect(int x, int y, int cx, int cy) const;
-
-    int m_nBaseX;
-    int m_nBaseY;
+    // A static line at its template place that is wide enough for its text
+    // in this font, up to the dialog's right margin.
+    QLabel* AddLine(const QString& text, int x, int y, int cx, int cy);
 };

@@ -24,6 +24,7 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QUrl>
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pDocManager(std::make_unique<CDocManager>(this))
@@ -120,9 +121,22 @@ void CMainFrame::ConnectCommands()
 
 void CMainFrame::AddChildFrame(CChildFrame* frame)
 {
+    // New windows cascade from the last one, one title bar further down and
+    // right, and start again at the top left once they would leave the area.
+    const QList<QMdiSubWindow*> others = m_pMdiArea->subWindowList();
+    const QSize size = m_pMdiArea->viewport()->size() * 3 / 4;
+    QPoint pos(0, 0);
+    if (!others.isEmpty() && !others.constLast()->isMaximized()) {
+        const int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame) + 4;
+        pos = others.constLast()->pos() + QPoint(step, step);
+        if (pos.x() + size.width() > m_pMdiArea->viewport()->width() ||
+            pos.y() + size.height() > m_pMdiArea->viewport()->height())
+            pos = QPoint(0, 0);
+    }
     m_pMdiArea->addSubWindow(frame);
     connect(frame->GetView(), &CKorvoView::CommandStateChanged, this, &CMainFrame::UpdateActions);
-    frame->resize(m_pMdiArea->size() * 3 / 4);
+    frame->resize(size);
+    frame->move(pos);
     frame->show();
     m_pMdiArea->setActiveSubWindow(frame);
     frame->GetView()->setFocus();

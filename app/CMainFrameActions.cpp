@@ -109,6 +109,7 @@ void CMainFrame::CreateActions()
     m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
     m_pRecentPlaceholder->setObjectName(QString::number(ID_FILE_MRU_FILE1));
     m_pRecentPlaceholder->setEnabled(false);
+    m_pRecentPlaceholder->setStatusTip(QString::fromLatin1(kRecentFilePrompt));
     for (int i = 0; i < kRecentFileCount; ++i) {
         auto* action = new QAction(this);
         action->setObjectName(QString::number(ID_FILE_MRU_FILE1 + i));

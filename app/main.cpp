@@ -24,8 +24,16 @@ int main(int argc, char** argv)
         std::fputs(CCommandLine::VersionText().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (CCommandLine::WantsBatch(arguments) && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                           !arguments.contains(QStringLiteral("-platform"));
+    // Without a display Qt cannot start to take its own options out, so a
+    // mistake is reported here rather than as a platform failure.
+    if (early.m_verb == CCommandLine::Verb::Error && noDisplay) {
+        std::fprintf(stderr, "korvo: %s\nTry 'korvo --help'.\n", early.m_strError.toLocal8Bit().constData());
+        return 2;
+    }
+    if (CCommandLine::WantsBatch(arguments) && noDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     CKorvoApp app(argc, argv);
