@@ -14,6 +14,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -26,6 +28,36 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QUrl>
+
+namespace {
+
+// Qt's page-setup widget lists only named paper sizes and falls back to the
+// first of them for any other, so OK on an 8 x 11 inch page would hand back
+// Letter. A size of our own is shown as its "Custom" entry with its width and
+// height instead, in the unit the dialog shows.
+void ShowCustomPaper(QPageSetupDialog& dialog, const QPageSize& paper)
+{
+    auto* sizes = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+    auto* units = dialog.findChild<QComboBox*>(QStringLiteral("unitCombo"));
+    auto* width = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("pageWidth"));
+    auto* height = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("pageHeight"));
+    if (!sizes || !units || !width || !height || paper.id() != QPageSize::Custom)
+        return;
+    int custom = -1;
+    for (int i = 0; i < sizes->count(); ++i)
+        if (!sizes->itemData(i).isValid())
+            custom = i;
+    if (custom < 0)
+        return;
+    sizes->setCurrentIndex(custom);
+    const QVariant unit = units->currentData();
+    const QSizeF size = paper.size(unit.isValid() ? static_cast<QPageSize::Unit>(unit.value<QPageLayout::Unit>())
+                                                  : QPageSize::Inch);
+    width->setValue(size.width());
+    height->setValue(size.height());
+}
+
+} // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pDocManager(std::make_unique<CDocManager>(this))
 {
@@ -103,12 +135,7 @@ void CMainFrame::ConnectCommands()
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
     on(ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); });
-    // Minimised windows line up along the bottom when the area is arranged.
-    on(ID_WINDOW_ARRANGE, [this] {
-        for (QMdiSubWindow* window : m_pMdiArea->subWindowList())
-            if (window->isMinimized())
-                window->showMinimized();
-    });
+    on(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); });
 
     on(ID_APP_ABOUT, [this] { OnAppAbout(); });
     on(ID_HELP_COMING_SOON, [this] { OnHelpComingSoon(); });
@@ -117,6 +144,21 @@ void CMainFrame::ConnectCommands()
     on(ID_TOOL_RELATION, [this] { SetCurrentTool(ToolRelation); });
     // F6 and Shift+F6 step between panes; the windows have none, so the keys
     // are taken and nothing happens.
+}
+
+void CMainFrame::ArrangeIcons()
+{
+    // Minimised windows line up from the bottom left, row above row.
+    const QSize area = m_pMdiArea->viewport()->size();
+    QPoint next(0, area.height());
+    for (QMdiSubWindow* window : m_pMdiArea->subWindowList()) {
+        if (!window->isMinimized())
+            continue;
+        if (next.x() > 0 && next.x() + window->width() > area.width())
+            next = QPoint(0, next.y() - window->height());
+        window->move(next.x(), next.y() - window->height());
+        next.rx() += window->width();
+    }
 }
 
 void CMainFrame::AddChildFrame(CChildFrame* frame)
@@ -229,6 +271,7 @@ void CMainFrame::OnFilePageSetup()
     printer.setPageLayout(QPageLayout(paper, QPageLayout::Portrait, margins, QPageLayout::Inch));
 
     QPageSetupDialog dialog(&printer, nullptr);
+    ShowCustomPaper(dialog, printer.pageLayout().pageSize());
     if (CModalSeam::Get().RunPageSetup(dialog) != QDialog::Accepted)
         return;
 

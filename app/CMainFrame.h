@@ -57,6 +57,7 @@ public:
     void OnAppAbout();
     void OnOpenRecentFile(int index);
     void SetCurrentTool(int tool);
+    void ArrangeIcons();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

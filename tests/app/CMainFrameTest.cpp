@@ -14,6 +14,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -389,6 +391,34 @@ TEST_F(CMainFrameTest, PageSetupRoundTripKeepsTheDefaultsExactly)
     EXPECT_EQ(app.m_rectMargins.bottom, 360);
 }
 
+TEST_F(CMainFrameTest, PageSetupShowsAPaperSizeWithoutANameAsCustom)
+{
+    // Qt's dialog would otherwise show (and hand back on OK) Letter for the
+    // default 8 x 11 inch page.
+    QString sizeName;
+    double width = 0, height = 0, left = 0;
+    m_seam.m_pageSetup = [&](QPageSetupDialog& dialog) {
+        auto* sizes = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+        EXPECT_NE(sizes, nullptr);
+        if (sizes)
+            sizeName = sizes->currentText();
+        for (auto* box : dialog.findChildren<QDoubleSpinBox*>()) {
+            if (box->objectName() == QLatin1String("pageWidth"))
+                width = box->value();
+            if (box->objectName() == QLatin1String("pageHeight"))
+                height = box->value();
+            if (box->objectName() == QLatin1String("leftMargin"))
+                left = box->value();
+        }
+        return int(QDialog::Rejected);
+    };
+    m_frame->OnFilePageSetup();
+    EXPECT_EQ(sizeName, QStringLiteral("Custom"));
+    EXPECT_DOUBLE_EQ(width, 8.0);
+    EXPECT_DOUBLE_EQ(height, 11.0);
+    EXPECT_DOUBLE_EQ(left, 0.25);
+}
+
 TEST_F(CMainFrameTest, PageSetupTruncatesThousandthsIntoTwips)
 {
     PageSetupSeen seen;
@@ -411,4 +441,24 @@ TEST_F(CMainFrameTest, PageSetupTruncatesThousandthsIntoTwips)
     // Cancel changes nothing.
     EXPECT_EQ(app.m_rectMargins.left, 479);
     EXPECT_EQ(app.m_sizePage.cx, 12240);
+}
+
+TEST_F(CMainFrameTest, ArrangeIconsLinesMinimisedWindowsUpAlongTheBottom)
+{
+    CDocManager* manager = m_frame->GetDocManager();
+    QList<CChildFrame*> frames;
+    for (int i = 0; i < 3; ++i)
+        frames.append(manager->Frames(manager->OnFileNew()).constFirst());
+    frames[1]->showMinimized();
+    frames[2]->showMinimized();
+    frames[1]->move(50, 10);
+    frames[2]->move(50, 10);
+
+    Action(ID_WINDOW_ARRANGE)->trigger();
+    const int bottom = m_frame->GetMdiArea()->viewport()->height();
+    EXPECT_EQ(frames[1]->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(frames[2]->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(frames[1]->x(), 0);
+    EXPECT_EQ(frames[2]->x(), frames[1]->width());
+    EXPECT_FALSE(frames[0]->isMinimized());
 }
