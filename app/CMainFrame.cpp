@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -166,13 +167,17 @@ void CMainFrame::AddChildFrame(CChildFrame* frame)
     // New windows cascade from the last one, one title bar further down and
     // right, and start again at the top left once they would leave the area.
     const QList<QMdiSubWindow*> others = m_pMdiArea->subWindowList();
-    const QSize size = m_pMdiArea->viewport()->size() * 3 / 4;
+    // The first window may come before the main window is shown (the command
+    // line runs first): lay the main window out so the area has its size.
+    if (!m_pMdiArea->isVisible() && layout())
+        layout()->activate();
+    const QSize area = m_pMdiArea->isVisible() ? m_pMdiArea->viewport()->size() : m_pMdiArea->contentsRect().size();
+    const QSize size = area * 3 / 4;
     QPoint pos(0, 0);
     if (!others.isEmpty() && !others.constLast()->isMaximized()) {
         const int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame) + 4;
         pos = others.constLast()->pos() + QPoint(step, step);
-        if (pos.x() + size.width() > m_pMdiArea->viewport()->width() ||
-            pos.y() + size.height() > m_pMdiArea->viewport()->height())
+        if (pos.x() + size.width() > area.width() || pos.y() + size.height() > area.height())
             pos = QPoint(0, 0);
     }
     m_pMdiArea->addSubWindow(frame);

@@ -462,3 +462,18 @@ TEST_F(CMainFrameTest, ArrangeIconsLinesMinimisedWindowsUpAlongTheBottom)
     EXPECT_EQ(frames[2]->x(), frames[1]->width());
     EXPECT_FALSE(frames[0]->isMinimized());
 }
+
+TEST(CMainFrameStartUp, AWindowMadeBeforeTheMainWindowShowsGetsAUsableSize)
+{
+    // The command line opens its diagram before the main window is shown.
+    CAppTestSeam seam;
+    CMainFrame frame;
+    CDocManager* manager = frame.GetDocManager();
+    CChildFrame* child = manager->Frames(manager->OnFileNew()).constFirst();
+    frame.show();
+    const QSize area = frame.GetMdiArea()->viewport()->size();
+    EXPECT_GE(child->width(), area.width() / 2);
+    EXPECT_GE(child->height(), area.height() / 2);
+    EXPECT_FALSE(child->isMinimized());
+    manager->CloseAllDocuments();
+}
