@@ -104,6 +104,7 @@ bool CDocManager::OpenDocumentFile(const QString& path)
     const LoadOutcome outcome = LoadDiagramFile(QFile::encodeName(canonical).toStdString(), *doc);
     const QString text = FromSystem(outcome.text);
     const QString caption = FromSystem(outcome.caption);
+    bool foreign = false;
     switch (outcome.status) {
     case LoadStatus::Loaded:
         break;
@@ -116,6 +117,7 @@ bool CDocManager::OpenDocumentFile(const QString& path)
         // opens, empty, under the file's name.
         seam.MessageBox(nullptr, text, caption, QMessageBox::NoIcon);
         doc = std::make_unique<CKorvoDoc>();
+        foreign = true;
         break;
     case LoadStatus::Unexpected:
     case LoadStatus::IoError:
@@ -126,6 +128,7 @@ bool CDocManager::OpenDocumentFile(const QString& path)
     doc->SetModifiedFlag(false);
     CDocumentHost* host = AddDocument(std::move(doc));
     host->SetPathName(canonical);
+    FindEntry(host)->foreignFile = foreign;
     if (CKorvoApp* app = CKorvoApp::Instance())
         app->AddToRecentFileList(canonical);
     CreateFrame(host);
@@ -136,7 +139,8 @@ bool CDocManager::OnFileSave(CDocumentHost* host)
 {
     if (!host)
         return false;
-    if (host->PathName().isEmpty())
+    const Entry* entry = FindEntry(host);
+    if (host->PathName().isEmpty() || (entry && entry->foreignFile))
         return OnFileSaveAs(host);
     return DoSave(host, host->PathName());
 }
@@ -164,6 +168,8 @@ bool CDocManager::DoSave(CDocumentHost* host, const QString& path)
         return false;
     }
     const QString canonical = CanonicalPath(path);
+    if (Entry* entry = FindEntry(host))
+        entry->foreignFile = false;
     host->SetPathName(canonical);
     host->SetModifiedFlag(false);
     if (CKorvoApp* app = CKorvoApp::Instance())

@@ -67,6 +67,9 @@ private:
         std::unique_ptr<CDocumentHost> host;
         QList<CChildFrame*> frames;
         bool closing = false;
+        // Opened from a file this program could not read: Save asks for a
+        // name rather than replace that file with an empty diagram.
+        bool foreignFile = false;
     };
 
     CDocumentHost* AddDocument(std::unique_ptr<CKorvoDoc> doc);

@@ -345,3 +345,26 @@ TEST_F(CDocManagerTest, FilesDroppedOnTheMainWindowOpen)
     EXPECT_EQ(m_manager->Documents()[0]->Title(), QStringLiteral("one.erd"));
     EXPECT_EQ(m_manager->Documents()[1]->Title(), QStringLiteral("two.erd"));
 }
+
+TEST_F(CDocManagerTest, SaveNeverReplacesAFileThatCouldNotBeRead)
+{
+    // A diagram of a newer version opens empty; a plain Save must not turn the
+    // file into an empty diagram, so it asks for a name first.
+    const QByteArray newer = Int32(0x45524420) + Int32(3) + OneTableDiagram().mid(8);
+    WriteBytes(Path("newer.erd"), newer);
+    ASSERT_TRUE(m_manager->OpenDocumentFile(Path("newer.erd")));
+    CDocumentHost* host = m_manager->Documents().constFirst();
+
+    m_frame->GetAction(ID_FILE_SAVE)->trigger();
+    EXPECT_EQ(m_seam.m_saveProposals, QStringList{QFileInfo(Path("newer.erd")).canonicalFilePath()});
+    QFile file(Path("newer.erd"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), newer);
+
+    // Once saved under a name of the user's choosing, Save writes there again.
+    m_seam.m_saveAnswers = {Path("mine.erd")};
+    m_frame->GetAction(ID_FILE_SAVE)->trigger();
+    EXPECT_EQ(host->Title(), QStringLiteral("mine.erd"));
+    m_frame->GetAction(ID_FILE_SAVE)->trigger();
+    EXPECT_EQ(m_seam.m_saveProposals.size(), 2);
+}

@@ -68,26 +68,6 @@ TEST(CKorvoAppSettings, StoredValuesAreReadAndChangesSurviveTheNextRun)
     EXPECT_EQ(RunChild(home.path()), QStringLiteral("12240 15840 479 360 360 720"));
 }
 
-TEST(CKorvoAppSettings, WriteAndReadRoundTripThroughAnyStore)
-{
-    QTemporaryDir dir;
-    QSettings store(dir.filePath(QStringLiteral("k.ini")), QSettings::IniFormat);
-    CAppState written;
-    written.m_sizePage = CSize{16838, 11906};
-    written.m_rectMargins = CRect{100, 200, 300, 400};
-    CKorvoApp::WritePageSettings(store, written);
-    EXPECT_EQ(store.childGroups(), (QStringList{QStringLiteral("Margins"), QStringLiteral("Page Size")}));
-
-    CAppState read;
-    CKorvoApp::ReadPageSettings(store, read);
-    EXPECT_EQ(read.m_sizePage.cx, 16838);
-    EXPECT_EQ(read.m_sizePage.cy, 11906);
-    EXPECT_EQ(read.m_rectMargins.left, 100);
-    EXPECT_EQ(read.m_rectMargins.top, 200);
-    EXPECT_EQ(read.m_rectMargins.right, 300);
-    EXPECT_EQ(read.m_rectMargins.bottom, 400);
-}
-
 TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
 {
     CKorvoApp* app = CKorvoApp::Instance();

@@ -323,6 +323,20 @@ TEST_F(CMainFrameTest, EditCommandsFollowTheActiveViewsSelection)
     EXPECT_TRUE(host->IsModified());
 }
 
+TEST_F(CMainFrameTest, PrintAndPreviewGoToTheActiveView)
+{
+    m_frame->GetDocManager()->OnFileNew();
+    QTest::keyClick(m_frame.get(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(m_seam.m_nDialogRuns, 1); // the print dialog, cancelled
+    QString className;
+    m_seam.m_dialog = [&className](QDialog& dialog) {
+        className = QString::fromLatin1(dialog.metaObject()->className());
+        return int(QDialog::Rejected);
+    };
+    Action(ID_FILE_PRINT_PREVIEW)->trigger();
+    EXPECT_EQ(className, QStringLiteral("QPrintPreviewDialog"));
+}
+
 TEST_F(CMainFrameTest, F1ShowsTheComingSoonBox)
 {
     QTest::keyClick(m_frame.get(), Qt::Key_F1);
