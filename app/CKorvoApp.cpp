@@ -1,0 +1,145 @@
+#include "CKorvoApp.h"
+
+#include "CommandIds.h"
+
+#include <QFileInfo>
+#include <QIcon>
+#include <QSettings>
+
+namespace {
+
+constexpr const char* kOrganisation = "Korvo Application";
+constexpr const char* kApplication = "Korvo";
+constexpr const char* kRecentGroup = "Recent File List";
+
+// The clipboard format name under which diagrams exchange tables.
+constexpr const char* kClipboardFormatName = "KorvoCOPYFORMAT";
+
+QSettings OpenSettings()
+{
+    return QSettings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
+}
+
+int ReadInt(QSettings& settings, const char* key, int fallback)
+{
+    bool ok = false;
+    const int value = settings.value(QString::fromLatin1(key), fallback).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+// Paths are compared as the file system sees them, so one file entered two
+// ways appears once.
+QString Canonical(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+// The resources live in this static library; their registration must be
+// referenced from the global namespace or the linker drops it.
+static void InitKorvoResources()
+{
+    Q_INIT_RESOURCE(korvo);
+}
+
+CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    InitKorvoResources();
+    setOrganizationName(QString::fromLatin1(kOrganisation));
+    setApplicationName(QString::fromLatin1(kApplication));
+    setApplicationVersion(QStringLiteral("1.03"));
+    setApplicationDisplayName(QString::fromLatin1(kApplication));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/korvo.svg")));
+    setDesktopFileName(QStringLiteral("korvo"));
+
+    CAppState::Install(this);
+    QSettings settings = OpenSettings();
+    ReadPageSettings(settings, *this);
+    LoadRecentFiles(settings);
+
+    m_nClipboardFormat = QStringLiteral("application/x-") + QString::fromLatin1(kClipboardFormatName);
+}
+
+CKorvoApp::~CKorvoApp()
+{
+    QSettings settings = OpenSettings();
+    WritePageSettings(settings, *this);
+    SaveRecentFiles(settings);
+    settings.sync();
+    CAppState::Install(nullptr);
+}
+
+CKorvoApp* CKorvoApp::Instance()
+{
+    return qobject_cast<CKorvoApp*>(QCoreApplication::instance());
+}
+
+void CKorvoApp::ReadPageSettings(QSettings& settings, CAppState& state)
+{
+    settings.beginGroup(QStringLiteral("Page Size"));
+    state.m_sizePage.cx = ReadInt(settings, "Horizontal", 11520);
+    state.m_sizePage.cy = ReadInt(settings, "Vertical", 15840);
+    settings.endGroup();
+    settings.beginGroup(QStringLiteral("Margins"));
+    state.m_rectMargins.left = ReadInt(settings, "Left", 360);
+    state.m_rectMargins.top = ReadInt(settings, "Top", 360);
+    state.m_rectMargins.right = ReadInt(settings, "Right", 360);
+    state.m_rectMargins.bottom = ReadInt(settings, "Bottom", 360);
+    settings.endGroup();
+}
+
+void CKorvoApp::WritePageSettings(QSettings& settings, const CAppState& state)
+{
+    settings.beginGroup(QStringLiteral("Page Size"));
+    settings.setValue(QStringLiteral("Horizontal"), state.m_sizePage.cx);
+    settings.setValue(QStringLiteral("Vertical"), state.m_sizePage.cy);
+    settings.endGroup();
+    settings.beginGroup(QStringLiteral("Margins"));
+    settings.setValue(QStringLiteral("Left"), state.m_rectMargins.left);
+    settings.setValue(QStringLiteral("Top"), state.m_rectMargins.top);
+    settings.setValue(QStringLiteral("Right"), state.m_rectMargins.right);
+    settings.setValue(QStringLiteral("Bottom"), state.m_rectMargins.bottom);
+    settings.endGroup();
+}
+
+void CKorvoApp::AddToRecentFileList(const QString& path)
+{
+    const QString canonical = Canonical(path);
+    m_recentFiles.removeAll(canonical);
+    m_recentFiles.prepend(canonical);
+    while (m_recentFiles.size() > kRecentFileCount)
+        m_recentFiles.removeLast();
+    emit RecentFilesChanged();
+}
+
+void CKorvoApp::RemoveFromRecentFileList(const QString& path)
+{
+    if (m_recentFiles.removeAll(path) + m_recentFiles.removeAll(Canonical(path)) > 0)
+        emit RecentFilesChanged();
+}
+
+void CKorvoApp::LoadRecentFiles(QSettings& settings)
+{
+    settings.beginGroup(QString::fromLatin1(kRecentGroup));
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString path = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!path.isEmpty() && !m_recentFiles.contains(path))
+            m_recentFiles.append(path);
+    }
+    settings.endGroup();
+}
+
+void CKorvoApp::SaveRecentFiles(QSettings& settings) const
+{
+    settings.beginGroup(QString::fromLatin1(kRecentGroup));
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_recentFiles.size())
+            settings.setValue(key, m_recentFiles.at(i - 1));
+        else
+            settings.remove(key);
+    }
+    settings.endGroup();
+}

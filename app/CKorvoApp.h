@@ -1,0 +1,42 @@
+#pragma once
+
+#include "CAppState.h"
+
+#include <QApplication>
+#include <QStringList>
+
+class QSettings;
+
+// The one application object: the Qt application and the settings every
+// document shares (tool, clipboard format, paper size, margins), with the
+// recent-file list. Page settings are read when it is built and written back
+// when it is destroyed, after the event loop has ended.
+class CKorvoApp : public QApplication, public CAppState {
+    Q_OBJECT
+public:
+    CKorvoApp(int& argc, char** argv);
+    ~CKorvoApp() override;
+
+    // The running application, or null before it exists.
+    static CKorvoApp* Instance();
+
+    // The six page settings, each with its default when missing.
+    static void ReadPageSettings(QSettings& settings, CAppState& state);
+    // All six, in the order Page Size (Horizontal, Vertical) then Margins
+    // (Left, Top, Right, Bottom), whether they changed or not.
+    static void WritePageSettings(QSettings& settings, const CAppState& state);
+
+    // The recent-file list, most recent first, at most four entries.
+    QStringList RecentFiles() const { return m_recentFiles; }
+    void AddToRecentFileList(const QString& path);
+    void RemoveFromRecentFileList(const QString& path);
+
+signals:
+    void RecentFilesChanged();
+
+private:
+    void LoadRecentFiles(QSettings& settings);
+    void SaveRecentFiles(QSettings& settings) const;
+
+    QStringList m_recentFiles;
+};

@@ -1,0 +1,75 @@
+// What the command line asks for, including the mistakes it reports.
+#include "CCommandLine.h"
+
+#include <gtest/gtest.h>
+
+using Verb = CCommandLine::Verb;
+
+TEST(CCommandLine, VerbsAndTheirArguments)
+{
+    const struct {
+        QStringList arguments;
+        Verb verb;
+        const char* file;
+        const char* output;
+        int dpi;
+    } table[] = {
+        {{}, Verb::Open, "", "", 96},
+        {{"a.erd"}, Verb::Open, "a.erd", "", 96},
+        {{"--", "-odd.erd"}, Verb::Open, "-odd.erd", "", 96},
+        {{"-"}, Verb::Open, "-", "", 96},
+        {{"-p", "a.erd"}, Verb::Print, "a.erd", "", 96},
+        {{"--print", "a.erd"}, Verb::Print, "a.erd", "", 96},
+        {{"--print=a b.erd"}, Verb::Print, "a b.erd", "", 96},
+        {{"--render", "a.erd", "a.png"}, Verb::Render, "a.erd", "a.png", 96},
+        {{"a.erd", "--render", "a.png", "--dpi", "300"}, Verb::Render, "a.erd", "a.png", 300},
+        {{"--render", "--dpi=72", "a.erd", "a.png"}, Verb::Render, "a.erd", "a.png", 72},
+        {{"--help"}, Verb::Help, "", "", 96},
+        {{"-h", "--bogus"}, Verb::Help, "", "", 96},
+        {{"--version"}, Verb::Version, "", "", 96},
+        {{"-platform", "offscreen", "-v"}, Verb::Version, "", "", 96},
+    };
+    for (const auto& row : table) {
+        const CCommandLine line = CCommandLine::Parse(row.arguments);
+        const std::string args = row.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.m_verb, row.verb) << args << ": " << line.m_strError.toStdString();
+        EXPECT_EQ(line.m_strFile, QString::fromLatin1(row.file)) << args;
+        EXPECT_EQ(line.m_strOutput, QString::fromLatin1(row.output)) << args;
+        EXPECT_EQ(line.m_nDpi, row.dpi) << args;
+    }
+}
+
+TEST(CCommandLine, MistakesAreNamed)
+{
+    const struct {
+        QStringList arguments;
+        const char* error;
+    } table[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-p"}, "option '-p' needs a value"},
+        {{"a.erd", "b.erd"}, "unexpected argument 'b.erd'"},
+        {{"-p", "a.erd", "b.erd"}, "unexpected argument 'b.erd'"},
+        {{"--render", "a.erd"}, "--render wants a diagram and an output image"},
+        {{"--render", "a.erd", "b.png", "c"}, "--render wants a diagram and an output image"},
+        {{"--render", "a.erd", "b.png", "--dpi", "0"}, "--dpi wants a whole number from 1 to 2400, not '0'"},
+        {{"--render", "a.erd", "b.png", "--dpi", "96x"}, "--dpi wants a whole number from 1 to 2400, not '96x'"},
+        {{"--render", "a.erd", "b.png", "--dpi", "99999"},
+         "--dpi wants a whole number from 1 to 2400, not '99999'"},
+        {{"a.erd", "--dpi", "100"}, "--dpi belongs to --render"},
+        {{"-p", "a.erd", "--render", "a.erd", "b.png"}, "--print and --render cannot be combined"},
+    };
+    for (const auto& row : table) {
+        const CCommandLine line = CCommandLine::Parse(row.arguments);
+        EXPECT_EQ(line.m_verb, Verb::Error) << row.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.m_strError, QString::fromLatin1(row.error)) << row.arguments.join(' ').toStdString();
+    }
+}
+
+TEST(CCommandLine, BatchVerbsAreRecognisedBeforeParsing)
+{
+    EXPECT_TRUE(CCommandLine::WantsBatch({"-p", "x"}));
+    EXPECT_TRUE(CCommandLine::WantsBatch({"x", "--print=y"}));
+    EXPECT_TRUE(CCommandLine::WantsBatch({"-style", "fusion", "--render", "a", "b"}));
+    EXPECT_FALSE(CCommandLine::WantsBatch({"a.erd"}));
+    EXPECT_FALSE(CCommandLine::WantsBatch({"--", "--render"}));
+}

@@ -1,0 +1,93 @@
+// The page settings: read at start with their defaults, written back at exit
+// in full, and the recent-file list.
+#include "AppTestSupport.h"
+#include "CKorvoApp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace {
+
+// Runs this test program as a bare application object with its settings in
+// configHome; returns what it printed.
+QString RunChild(const QString& configHome, const QString& setLeft = QString())
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KORVO_TEST_SETTINGS_CHILD"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!setLeft.isEmpty())
+        env.insert(QStringLiteral("KORVO_TEST_SET_LEFT"), setLeft);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    EXPECT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    return QString::fromLatin1(child.readAllStandardOutput()).trimmed();
+}
+
+QString SettingsFile(const QString& configHome)
+{
+    return QDir(configHome).filePath(QStringLiteral("Korvo Application/Korvo.conf"));
+}
+
+} // namespace
+
+TEST(CKorvoAppSettings, FirstRunUsesDefaultsAndWritesAllSixAtExit)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    EXPECT_EQ(RunChild(home.path()), QStringLiteral("11520 15840 360 360 360 360"));
+
+    ASSERT_TRUE(QFile::exists(SettingsFile(home.path())));
+    QSettings stored(SettingsFile(home.path()), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Page Size/Horizontal")).toInt(), 11520);
+    EXPECT_EQ(stored.value(QStringLiteral("Page Size/Vertical")).toInt(), 15840);
+    for (const char* key : {"Margins/Left", "Margins/Top", "Margins/Right", "Margins/Bottom"})
+        EXPECT_EQ(stored.value(QString::fromLatin1(key)).toInt(), 360) << key;
+}
+
+TEST(CKorvoAppSettings, StoredValuesAreReadAndChangesSurviveTheNextRun)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    {
+        QSettings stored(SettingsFile(home.path()), QSettings::IniFormat);
+        stored.setValue(QStringLiteral("Page Size/Horizontal"), 12240);
+        stored.setValue(QStringLiteral("Margins/Bottom"), 720);
+        // A value that is not a number falls back to its default.
+        stored.setValue(QStringLiteral("Margins/Top"), QStringLiteral("wide"));
+    }
+    EXPECT_EQ(RunChild(home.path(), QStringLiteral("479")), QStringLiteral("12240 15840 360 360 360 720"));
+    EXPECT_EQ(RunChild(home.path()), QStringLiteral("12240 15840 479 360 360 720"));
+}
+
+TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
+{
+    CKorvoApp* app = CKorvoApp::Instance();
+    ASSERT_NE(app, nullptr);
+    QTemporaryDir dir;
+    QStringList paths;
+    for (int i = 0; i < 6; ++i) {
+        const QString path = dir.filePath(QStringLiteral("d%1.erd").arg(i));
+        WriteBytes(path, QByteArray());
+        paths.append(QFileInfo(path).canonicalFilePath());
+        app->AddToRecentFileList(path);
+    }
+    EXPECT_EQ(app->RecentFiles(), (QStringList{paths[5], paths[4], paths[3], paths[2]}));
+
+    // The same file named another way moves to the front instead of repeating.
+    app->AddToRecentFileList(dir.path() + QStringLiteral("/./d3.erd"));
+    EXPECT_EQ(app->RecentFiles(), (QStringList{paths[3], paths[5], paths[4], paths[2]}));
+
+    app->RemoveFromRecentFileList(paths[5]);
+    EXPECT_EQ(app->RecentFiles(), (QStringList{paths[3], paths[4], paths[2]}));
+    for (const QString& path : app->RecentFiles())
+        app->RemoveFromRecentFileList(path);
+}

@@ -1,0 +1,493 @@
+// The main window's command set against the program's menu, toolbar, prompt
+// and accelerator tables, and the commands it handles itself.
+#include "AppTestSupport.h"
+#include "CAppState.h"
+#include "CChildFrame.h"
+#include "CDocManager.h"
+#include "CDocumentHost.h"
+#include "CKorvoDoc.h"
+#include "CKorvoView.h"
+#include "CMainFrame.h"
+#include "CommandIds.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+
+namespace {
+
+// One item as the menu shows it: the text, a tab and the key of its first
+// accelerator; "-" for a separator and "<recent>" for the recent-file section.
+QStringList Items(const QMenu* menu)
+{
+    QStringList items;
+    bool inRecent = false;
+    for (QAction* action : menu->actions()) {
+        const int id = action->objectName().toInt();
+        if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16) {
+            if (!inRecent)
+                items.append(QStringLiteral("<recent>"));
+            inRecent = true;
+            continue;
+        }
+        inRecent = false;
+        if (action->isSeparator()) {
+            items.append(QStringLiteral("-"));
+            continue;
+        }
+        QString item = action->text();
+        if (!action->shortcut().isEmpty())
+            item += QLatin1Char('\t') + action->shortcut().toString(QKeySequence::PortableText);
+        items.append(item);
+    }
+    return items;
+}
+
+QStringList Titles(const QList<QMenu*>& menus)
+{
+    QStringList titles;
+    for (const QMenu* menu : menus)
+        titles.append(menu->title());
+    return titles;
+}
+
+QStringList ToolBarIds(const QToolBar* bar)
+{
+    QStringList ids;
+    for (QAction* action : bar->actions())
+        ids.append(action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    return ids;
+}
+
+class CMainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CAppState::Get() = CAppState();
+        m_frame = std::make_unique<CMainFrame>();
+        m_frame->show();
+        // Shortcuts reach only the active window.
+        QApplication::setActiveWindow(m_frame.get());
+    }
+    void TearDown() override
+    {
+        m_frame->GetDocManager()->CloseAllDocuments();
+        m_frame.reset();
+        CAppState::Get() = CAppState();
+    }
+    QAction* Action(int id) const
+    {
+        QAction* action = m_frame->GetAction(id);
+        EXPECT_NE(action, nullptr) << id;
+        return action;
+    }
+
+    CAppTestSeam m_seam;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+} // namespace
+
+TEST_F(CMainFrameTest, MenuWithoutDocument)
+{
+    EXPECT_FALSE(m_frame->ShowsDocumentMenus());
+    const QList<QMenu*> menus = m_frame->CurrentMenus();
+    EXPECT_EQ(Titles(menus), (QStringList{"&File", "&View", "&Help"}));
+    EXPECT_EQ(Items(menus[0]), (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "-", "Page Set&up...", "-",
+                                            "<recent>", "-", "E&xit"}));
+    EXPECT_EQ(Items(menus[1]), (QStringList{"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(Items(menus[2]), (QStringList{"&About Korvo..."}));
+
+    // The menu bar holds exactly these menus.
+    QStringList bar;
+    for (QAction* action : m_frame->menuBar()->actions())
+        bar.append(action->text());
+    EXPECT_EQ(bar, Titles(menus));
+}
+
+TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
+{
+    CDocumentHost* host = m_frame->GetDocManager()->OnFileNew();
+    ASSERT_TRUE(m_frame->ShowsDocumentMenus());
+    const QList<QMenu*> menus = m_frame->CurrentMenus();
+    EXPECT_EQ(Titles(menus), (QStringList{"&File", "&Edit", "&View", "&Diagram", "&Window", "&Help"}));
+    EXPECT_EQ(Items(menus[0]),
+              (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-",
+                           "Print Pre&view", "Page Set&up...", "&Print...\tCtrl+P", "-", "<recent>", "-", "E&xit"}));
+    EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                                            "&Paste\tCtrl+V", "&Delete\tDel"}));
+    EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL..."}));
+    EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
+    EXPECT_EQ(Items(menus[5]), (QStringList{"&About Korvo..."}));
+
+    ASSERT_TRUE(m_frame->GetDocManager()->OnFileClose(host));
+    EXPECT_FALSE(m_frame->ShowsDocumentMenus());
+    EXPECT_EQ(m_frame->menuBar()->actions().size(), 3);
+}
+
+TEST_F(CMainFrameTest, AcceleratorTable)
+{
+    // Every key of the accelerator table reaches its command.
+    const struct {
+        int id;
+        QStringList keys;
+    } table[] = {
+        {ID_EDIT_COPY, {"Ctrl+C", "Ctrl+Ins"}},   {ID_FILE_NEW, {"Ctrl+N"}},
+        {ID_FILE_OPEN, {"Ctrl+O"}},               {ID_FILE_PRINT, {"Ctrl+P"}},
+        {ID_FILE_SAVE, {"Ctrl+S"}},               {ID_EDIT_PASTE, {"Ctrl+V", "Shift+Ins"}},
+        {ID_EDIT_CUT, {"Ctrl+X", "Shift+Del"}},   {ID_EDIT_UNDO, {"Ctrl+Z", "Alt+Backspace"}},
+        {ID_EDIT_DELETE, {"Del"}},                {ID_HELP_COMING_SOON, {"F1"}},
+        {ID_NEXT_PANE, {"F6"}},                   {ID_PREV_PANE, {"Shift+F6"}},
+    };
+    for (const auto& row : table) {
+        QStringList keys;
+        for (const QKeySequence& key : Action(row.id)->shortcuts())
+            keys.append(key.toString(QKeySequence::PortableText));
+        EXPECT_EQ(keys, row.keys) << row.id;
+    }
+    // The keys without a menu item work anywhere in the window.
+    for (int id : {ID_HELP_COMING_SOON, ID_NEXT_PANE, ID_PREV_PANE})
+        EXPECT_TRUE(m_frame->actions().contains(Action(id))) << id;
+}
+
+TEST_F(CMainFrameTest, ToolBarsAndTheirButtons)
+{
+    EXPECT_EQ(ToolBarIds(m_frame->GetMainToolBar()),
+              (QStringList{"57600", "57601", "57603", "-", "57635", "57634", "57637", "-", "57607", "-", "57664"}));
+    EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), (QStringList{"32771", "32772", "32776"}));
+    for (QToolBar* bar : {m_frame->GetMainToolBar(), m_frame->GetToolsToolBar()}) {
+        EXPECT_EQ(bar->iconSize(), QSize(16, 15));
+        EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
+        for (QAction* action : bar->actions())
+            if (!action->isSeparator())
+                EXPECT_FALSE(action->icon().pixmap(16, 15).isNull()) << action->objectName().toStdString();
+    }
+}
+
+TEST_F(CMainFrameTest, PromptsAndTooltips)
+{
+    const struct {
+        int id;
+        const char* tip;
+        const char* tooltip;
+    } table[] = {
+        {ID_TOOL_POINTER, "Switch to pointer tool", "Pointer Tool"},
+        {ID_TOOL_TABLE, "Switch to table tool", "Table Tool"},
+        {ID_TOOL_RELATION, "Switch to relation tool", "Relation Tool"},
+        {ID_EDIT_DELETE, "Delete object(s)", "Delete"},
+        {ID_DIAGRAM_IMPORT_SQL, "Import CREATE TABLE SQL statements from a file", "Import SQL Statements"},
+        {ID_DIAGRAM_EXPORT_SQL, "Export this diagram as a set of CREATE TABLE SQL statements",
+         "Export Diagram as SQL"},
+        {ID_FILE_PAGE_SETUP, "Change the printing options", "Page Setup"},
+        {ID_APP_ABOUT, "Korvo Version 1.03", "About"},
+        {ID_FILE_NEW, "Create a new document", "New"},
+        {ID_FILE_OPEN, "Open an existing document", "Open"},
+        {ID_FILE_SAVE, "Save the active document", "Save"},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(Action(row.id)->statusTip(), QString::fromLatin1(row.tip)) << row.id;
+        EXPECT_EQ(Action(row.id)->toolTip(), QString::fromLatin1(row.tooltip)) << row.id;
+    }
+    // Every button and every other menu item has a prompt, except the two
+    // diagram commands that have none of their own.
+    for (QMenu* menu : m_frame->CurrentMenus())
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator() && action->isVisible())
+                EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+    m_frame->GetDocManager()->OnFileNew();
+    for (QMenu* menu : m_frame->CurrentMenus())
+        for (QAction* action : menu->actions()) {
+            const int id = action->objectName().toInt();
+            if (!action->isSeparator() && action->isVisible() && id != ID_DIAGRAM_OPTIONS && id != ID_DIAGRAM_FONT)
+                EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+        }
+    EXPECT_EQ(m_frame->IdleMessage(), QStringLiteral("Ready"));
+}
+
+TEST_F(CMainFrameTest, StatusBarHasMessagePaneAndThreeLockIndicators)
+{
+    const QList<QLabel*> indicators = m_frame->Indicators();
+    ASSERT_EQ(indicators.size(), 3);
+    EXPECT_EQ(indicators[0]->objectName(), QStringLiteral("CAP"));
+    EXPECT_EQ(indicators[1]->objectName(), QStringLiteral("NUM"));
+    EXPECT_EQ(indicators[2]->objectName(), QStringLiteral("SCRL"));
+    // Without a keyboard to ask, every indicator is dark but keeps its place.
+    for (QLabel* pane : indicators) {
+        EXPECT_TRUE(pane->text().isEmpty());
+        EXPECT_GE(pane->minimumWidth(), pane->fontMetrics().horizontalAdvance(pane->objectName()));
+    }
+
+    // A status tip replaces "Ready" while it shows, and "Ready" returns after.
+    m_frame->statusBar()->showMessage(Action(ID_FILE_NEW)->statusTip());
+    EXPECT_EQ(m_frame->statusBar()->currentMessage(), QStringLiteral("Create a new document"));
+    m_frame->statusBar()->clearMessage();
+    EXPECT_TRUE(m_frame->findChild<QLabel*>(QStringLiteral("MessagePane"))->isVisible());
+}
+
+TEST_F(CMainFrameTest, ViewMenuTogglesTheToolsToolBarAndTheStatusBar)
+{
+    QAction* toolbar = Action(ID_VIEW_TOOLBAR);
+    ASSERT_TRUE(toolbar->isChecked());
+    toolbar->trigger();
+    EXPECT_FALSE(m_frame->GetToolsToolBar()->isVisible());
+    EXPECT_TRUE(m_frame->GetMainToolBar()->isVisible());
+    EXPECT_FALSE(toolbar->isChecked());
+    // The check follows the bar however it was hidden or shown.
+    m_frame->GetToolsToolBar()->show();
+    EXPECT_TRUE(toolbar->isChecked());
+
+    QAction* status = Action(ID_VIEW_STATUS_BAR);
+    ASSERT_TRUE(status->isChecked());
+    status->trigger();
+    EXPECT_FALSE(m_frame->statusBar()->isVisible());
+    status->trigger();
+    EXPECT_TRUE(m_frame->statusBar()->isVisible());
+}
+
+TEST_F(CMainFrameTest, ToolGroupIsSharedByEveryWindow)
+{
+    CDocManager* manager = m_frame->GetDocManager();
+    CDocumentHost* first = manager->OnFileNew();
+    CDocumentHost* second = manager->OnFileNew();
+    EXPECT_TRUE(Action(ID_TOOL_POINTER)->isChecked());
+    EXPECT_TRUE(m_frame->findChild<QActionGroup*>()->isExclusive());
+
+    // Chosen while the first window is active...
+    m_frame->ActivateFrame(manager->Frames(first).constFirst());
+    Action(ID_TOOL_TABLE)->trigger();
+    EXPECT_EQ(CAppState::Get().m_nCurrentTool, ToolTable);
+    EXPECT_TRUE(Action(ID_TOOL_TABLE)->isChecked());
+    EXPECT_FALSE(Action(ID_TOOL_POINTER)->isChecked());
+
+    // ...the table tool is still pressed in the other window, and a click
+    // there places a table, after which the view returns to the pointer.
+    CChildFrame* other = manager->Frames(second).constFirst();
+    m_frame->ActivateFrame(other);
+    EXPECT_TRUE(Action(ID_TOOL_TABLE)->isChecked());
+    QTest::mouseClick(other->GetView()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+    EXPECT_EQ(second->GetDocument()->m_tables.size(), 1u);
+    EXPECT_EQ(first->GetDocument()->m_tables.size(), 0u);
+    EXPECT_EQ(CAppState::Get().m_nCurrentTool, ToolPointer);
+    EXPECT_TRUE(Action(ID_TOOL_POINTER)->isChecked());
+
+    Action(ID_TOOL_RELATION)->trigger();
+    EXPECT_EQ(CAppState::Get().m_nCurrentTool, ToolRelation);
+    EXPECT_FALSE(Action(ID_TOOL_TABLE)->isChecked());
+}
+
+TEST_F(CMainFrameTest, EditCommandsFollowTheActiveViewsSelection)
+{
+    EXPECT_FALSE(Action(ID_EDIT_CUT)->isEnabled());
+    CDocumentHost* host = m_frame->GetDocManager()->OnFileNew();
+    EXPECT_FALSE(Action(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_FALSE(Action(ID_EDIT_CUT)->isEnabled());
+    EXPECT_FALSE(Action(ID_EDIT_COPY)->isEnabled());
+    EXPECT_FALSE(Action(ID_EDIT_DELETE)->isEnabled());
+    EXPECT_TRUE(Action(ID_FILE_SAVE)->isEnabled());
+
+    // A placed table is selected: cut, copy and delete become available.
+    CKorvoView* view = m_frame->ActiveView();
+    Action(ID_TOOL_TABLE)->trigger();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
+    ASSERT_EQ(host->GetDocument()->m_tables.size(), 1u);
+    EXPECT_TRUE(Action(ID_EDIT_CUT)->isEnabled());
+    EXPECT_TRUE(Action(ID_EDIT_COPY)->isEnabled());
+    EXPECT_TRUE(Action(ID_EDIT_DELETE)->isEnabled());
+    EXPECT_FALSE(Action(ID_EDIT_UNDO)->isEnabled());
+
+    // Copy puts the table on the clipboard, and Paste follows the clipboard.
+    Action(ID_EDIT_COPY)->trigger();
+    EXPECT_TRUE(Action(ID_EDIT_PASTE)->isEnabled());
+    QApplication::clipboard()->clear();
+    EXPECT_FALSE(Action(ID_EDIT_PASTE)->isEnabled());
+
+    Action(ID_EDIT_DELETE)->trigger();
+    EXPECT_TRUE(host->GetDocument()->m_tables.empty());
+    EXPECT_FALSE(Action(ID_EDIT_DELETE)->isEnabled());
+    EXPECT_TRUE(host->IsModified());
+}
+
+TEST_F(CMainFrameTest, PrintAndPreviewGoToTheActiveView)
+{
+    m_frame->GetDocManager()->OnFileNew();
+    QTest::keyClick(m_frame.get(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(m_seam.m_nDialogRuns, 1); // the print dialog, cancelled
+    QString className;
+    m_seam.m_dialog = [&className](QDialog& dialog) {
+        className = QString::fromLatin1(dialog.metaObject()->className());
+        return int(QDialog::Rejected);
+    };
+    Action(ID_FILE_PRINT_PREVIEW)->trigger();
+    EXPECT_EQ(className, QStringLiteral("QPrintPreviewDialog"));
+}
+
+TEST_F(CMainFrameTest, F1ShowsTheComingSoonBox)
+{
+    QTest::keyClick(m_frame.get(), Qt::Key_F1);
+    ASSERT_EQ(m_seam.m_messages.size(), 1);
+    EXPECT_EQ(m_seam.m_messages[0].caption, QStringLiteral("Coming Soon"));
+    EXPECT_TRUE(m_seam.m_messages[0].text.isEmpty());
+    EXPECT_TRUE(m_seam.m_messages[0].ownerless);
+    EXPECT_EQ(m_seam.m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST_F(CMainFrameTest, AboutRunsTheAboutBox)
+{
+    QString caption;
+    m_seam.m_dialog = [&caption](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        return int(QDialog::Accepted);
+    };
+    Action(ID_APP_ABOUT)->trigger();
+    EXPECT_EQ(m_seam.m_nDialogRuns, 1);
+    EXPECT_EQ(caption, QStringLiteral("About Korvo"));
+}
+
+namespace {
+
+struct PageSetupSeen {
+    QSizeF paper;
+    QMarginsF margins;
+};
+
+// A page-setup answer that records what the dialog was given, then hands
+// back the paper and margins (inches) as a user would choose them.
+std::function<int(QPageSetupDialog&)> PageSetupAnswer(PageSetupSeen& seen, QSizeF paper, QMarginsF margins,
+                                                      int result)
+{
+    return [&seen, paper, margins, result](QPageSetupDialog& dialog) {
+        const QPageLayout layout = dialog.printer()->pageLayout();
+        seen.paper = layout.fullRect(QPageLayout::Inch).size();
+        seen.margins = layout.margins(QPageLayout::Inch);
+        QPageLayout chosen(QPageSize(paper, QPageSize::Inch, QString(), QPageSize::ExactMatch),
+                           QPageLayout::Portrait, margins, QPageLayout::Inch);
+        EXPECT_TRUE(dialog.printer()->setPageLayout(chosen));
+        return result;
+    };
+}
+
+} // namespace
+
+TEST_F(CMainFrameTest, PageSetupRoundTripKeepsTheDefaultsExactly)
+{
+    PageSetupSeen seen;
+    m_seam.m_pageSetup = PageSetupAnswer(seen, QSizeF(8, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Accepted);
+    Action(ID_FILE_PAGE_SETUP)->trigger();
+    ASSERT_EQ(m_seam.m_nDialogRuns, 1);
+    // The dialog is given 8000 x 11000 and 250 thousandths of an inch.
+    EXPECT_DOUBLE_EQ(seen.paper.width(), 8.0);
+    EXPECT_DOUBLE_EQ(seen.paper.height(), 11.0);
+    EXPECT_DOUBLE_EQ(seen.margins.left(), 0.25);
+    EXPECT_DOUBLE_EQ(seen.margins.bottom(), 0.25);
+
+    const CAppState& app = CAppState::Get();
+    EXPECT_EQ(app.m_sizePage.cx, 11520);
+    EXPECT_EQ(app.m_sizePage.cy, 15840);
+    EXPECT_EQ(app.m_rectMargins.left, 360);
+    EXPECT_EQ(app.m_rectMargins.top, 360);
+    EXPECT_EQ(app.m_rectMargins.right, 360);
+    EXPECT_EQ(app.m_rectMargins.bottom, 360);
+}
+
+TEST_F(CMainFrameTest, PageSetupShowsAPaperSizeWithoutANameAsCustom)
+{
+    // Qt's dialog would otherwise show (and hand back on OK) Letter for the
+    // default 8 x 11 inch page.
+    QString sizeName;
+    double width = 0, height = 0, left = 0;
+    m_seam.m_pageSetup = [&](QPageSetupDialog& dialog) {
+        auto* sizes = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+        EXPECT_NE(sizes, nullptr);
+        if (sizes)
+            sizeName = sizes->currentText();
+        for (auto* box : dialog.findChildren<QDoubleSpinBox*>()) {
+            if (box->objectName() == QLatin1String("pageWidth"))
+                width = box->value();
+            if (box->objectName() == QLatin1String("pageHeight"))
+                height = box->value();
+            if (box->objectName() == QLatin1String("leftMargin"))
+                left = box->value();
+        }
+        return int(QDialog::Rejected);
+    };
+    m_frame->OnFilePageSetup();
+    EXPECT_EQ(sizeName, QStringLiteral("Custom"));
+    EXPECT_DOUBLE_EQ(width, 8.0);
+    EXPECT_DOUBLE_EQ(height, 11.0);
+    EXPECT_DOUBLE_EQ(left, 0.25);
+}
+
+TEST_F(CMainFrameTest, PageSetupTruncatesThousandthsIntoTwips)
+{
+    PageSetupSeen seen;
+    m_seam.m_pageSetup =
+        PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(0.333, 0.5, 1.0, 0.001), QDialog::Accepted);
+    m_frame->OnFilePageSetup();
+    const CAppState& app = CAppState::Get();
+    EXPECT_EQ(app.m_rectMargins.left, 479); // 333 * 1440 / 1000 = 479.52
+    EXPECT_EQ(app.m_rectMargins.top, 720);
+    EXPECT_EQ(app.m_rectMargins.right, 1440);
+    EXPECT_EQ(app.m_rectMargins.bottom, 1); // 1.44
+    EXPECT_EQ(app.m_sizePage.cx, 12240);
+    EXPECT_EQ(app.m_sizePage.cy, 15840);
+
+    // The next dialog starts from the new settings: 479 twips is 332 thousandths.
+    m_seam.m_pageSetup = PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Rejected);
+    m_frame->OnFilePageSetup();
+    EXPECT_DOUBLE_EQ(seen.margins.left(), 0.332);
+    EXPECT_DOUBLE_EQ(seen.paper.width(), 8.5);
+    // Cancel changes nothing.
+    EXPECT_EQ(app.m_rectMargins.left, 479);
+    EXPECT_EQ(app.m_sizePage.cx, 12240);
+}
+
+TEST_F(CMainFrameTest, ArrangeIconsLinesMinimisedWindowsUpAlongTheBottom)
+{
+    CDocManager* manager = m_frame->GetDocManager();
+    QList<CChildFrame*> frames;
+    for (int i = 0; i < 3; ++i)
+        frames.append(manager->Frames(manager->OnFileNew()).constFirst());
+    frames[1]->showMinimized();
+    frames[2]->showMinimized();
+    frames[1]->move(50, 10);
+    frames[2]->move(50, 10);
+
+    Action(ID_WINDOW_ARRANGE)->trigger();
+    const int bottom = m_frame->GetMdiArea()->viewport()->height();
+    EXPECT_EQ(frames[1]->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(frames[2]->geometry().bottom() + 1, bottom);
+    EXPECT_EQ(frames[1]->x(), 0);
+    EXPECT_EQ(frames[2]->x(), frames[1]->width());
+    EXPECT_FALSE(frames[0]->isMinimized());
+}
+
+TEST(CMainFrameStartUp, AWindowMadeBeforeTheMainWindowShowsGetsAUsableSize)
+{
+    // The command line opens its diagram before the main window is shown.
+    CAppTestSeam seam;
+    CMainFrame frame;
+    CDocManager* manager = frame.GetDocManager();
+    CChildFrame* child = manager->Frames(manager->OnFileNew()).constFirst();
+    frame.show();
+    const QSize area = frame.GetMdiArea()->viewport()->size();
+    EXPECT_GE(child->width(), area.width() / 2);
+    EXPECT_GE(child->height(), area.height() / 2);
+    EXPECT_FALSE(child->isMinimized());
+    manager->CloseAllDocuments();
+}

@@ -1,0 +1,171 @@
+// The korvo program's batch verbs, run as a user runs them: without a display.
+#include "AppTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun Korvo(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(KORVO_EXECUTABLE), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        ADD_FAILURE() << "korvo did not finish: " << arguments.join(' ').toStdString();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+// The error lines korvo wrote, without the platform's own chatter.
+QStringList KorvoLines(const QString& err)
+{
+    QStringList lines;
+    for (const QString& line : err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (line.startsWith(QLatin1String("korvo:")))
+            lines.append(line);
+    return lines;
+}
+
+const QString kExample = QStringLiteral(KORVO_EXAMPLE);
+
+} // namespace
+
+TEST(KorvoProgram, VersionAndHelpNeedNoDisplay)
+{
+    const ProgramRun version = Korvo({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("Korvo 1.03\n"));
+
+    const ProgramRun help = Korvo({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: korvo")));
+    for (const char* word : {"--print", "--render", "--dpi", "--version"})
+        EXPECT_TRUE(help.out.contains(QString::fromLatin1(word))) << word;
+}
+
+TEST(KorvoProgram, MistakesExitWithStatusTwo)
+{
+    const ProgramRun run = Korvo({"--render", "only-one.erd"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("korvo: --render wants a diagram and an output image\n")));
+}
+
+TEST(KorvoProgram, RenderDrawsTheWholeDiagramOnWhite)
+{
+    QTemporaryDir dir;
+    const QString at96 = dir.filePath(QStringLiteral("a.png"));
+    const QString at192 = dir.filePath(QStringLiteral("b.png"));
+    const ProgramRun run = Korvo({"--render", kExample, at96});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(KorvoLines(run.err).isEmpty());
+    ASSERT_EQ(Korvo({"--render", kExample, at192, "--dpi", "192"}).exitCode, 0);
+
+    QImage image(at96);
+    ASSERT_FALSE(image.isNull());
+    QImage twice(at192);
+    // Twice the resolution, twice the size, give or take the text measured
+    // with the font hinted for each resolution.
+    EXPECT_NEAR(twice.width(), 2 * image.width(), image.width() / 50);
+    EXPECT_NEAR(twice.height(), 2 * image.height(), image.height() / 50);
+
+    // The first table, "customer" at (720, -720) twips, lies a quarter inch
+    // in from the border: its frame's top-left corner is at pixel (72, 72).
+    EXPECT_EQ(image.pixelColor(72, 72), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(71, 71), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white));
+    EXPECT_EQ(twice.pixelColor(144, 144), QColor(Qt::black));
+
+    // Every table is inside the picture: the last column of pixels with ink
+    // lies a border's width from the right edge.
+    int lastInk = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) != QColor(Qt::white))
+                lastInk = x;
+    EXPECT_GT(lastInk, image.width() - 30);
+    EXPECT_LT(lastInk, image.width() - 20);
+}
+
+TEST(KorvoProgram, RenderFailuresSayWhyInOneLine)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("x.png"));
+
+    const ProgramRun missing = Korvo({"--render", dir.filePath(QStringLiteral("absent.erd")), out});
+    EXPECT_EQ(missing.exitCode, 1);
+    ASSERT_EQ(KorvoLines(missing.err).size(), 1);
+    EXPECT_TRUE(KorvoLines(missing.err)[0].contains(QStringLiteral("absent.erd")));
+
+    const QString foreign = dir.filePath(QStringLiteral("foreign.erd"));
+    WriteBytes(foreign, QByteArray("PK\x03\x04 not a diagram"));
+    const ProgramRun wrongType = Korvo({"--render", foreign, out});
+    EXPECT_EQ(wrongType.exitCode, 1);
+    EXPECT_EQ(KorvoLines(wrongType.err), QStringList{"korvo: " + foreign + ": File type not recognized."});
+    EXPECT_FALSE(QFile::exists(out));
+
+    const ProgramRun unwritable = Korvo({"--render", kExample, dir.filePath(QStringLiteral("no/such/dir/x.png"))});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    ASSERT_EQ(KorvoLines(unwritable.err).size(), 1);
+    EXPECT_TRUE(KorvoLines(unwritable.err)[0].contains(QStringLiteral("cannot write")));
+}
+
+TEST(KorvoProgram, RenderRefusesAnImageTooLargeToAllocate)
+{
+    // One table placed two million twips out: the image would need ~2 billion pixels.
+    QTemporaryDir dir;
+    QByteArray far = Int32(0x45524420) + Int32(2) + Int32(1);
+    far += Int32(0) + QByteArray("\x01t", 2) + Int32(2000000) + Int32(-2000000) + Int32(0) + Int32(0);
+    far += QByteArray("\x00\x00", 2) + Int32(0);
+    QByteArray font(60, '\0');
+    font.replace(0, 4, Int32(240));
+    far += font + Int32(5) + Int32(5);
+    const QString path = dir.filePath(QStringLiteral("far.erd"));
+    WriteBytes(path, far);
+    const ProgramRun run = Korvo({"--render", path, dir.filePath(QStringLiteral("far.png"))});
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(KorvoLines(run.err).size(), 1) << run.err.toStdString();
+    EXPECT_TRUE(KorvoLines(run.err)[0].contains(QStringLiteral("too large")));
+}
+
+TEST(KorvoProgram, PrintWithoutPrinterWritesAPdfBesideTheDiagram)
+{
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "this machine has a printer; printing would use it";
+    QTemporaryDir dir;
+    const QString diagram = dir.filePath(QStringLiteral("orders.erd"));
+    ASSERT_TRUE(QFile::copy(kExample, diagram));
+    const ProgramRun run = Korvo({"-p", diagram});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString pdf = dir.filePath(QStringLiteral("orders.pdf"));
+    EXPECT_EQ(run.out, QFileInfo(pdf).absoluteFilePath() + QLatin1Char('\n'));
+
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    // The example fits on one page.
+    const qsizetype pages = QString::fromLatin1(bytes).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
+    EXPECT_EQ(pages, 1);
+}
