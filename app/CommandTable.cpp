@@ -32,9 +32,8 @@ QList<CommandInfo> BuildTable()
         {ID_EDIT_DELETE, "&Delete", Keys({"Del"}), "Delete object(s)\nDelete"},
         {ID_VIEW_TOOLBAR, "&Toolbar", {}, "Show or hide the toolbar\nToggle ToolBar"},
         {ID_VIEW_STATUS_BAR, "&Status Bar", {}, "Show or hide the status bar\nToggle StatusBar"},
-        // Options and Font have no prompt of their own.
-        {ID_DIAGRAM_OPTIONS, "&Options...", {}, ""},
-        {ID_DIAGRAM_FONT, "&Font...", {}, ""},
+        {ID_DIAGRAM_OPTIONS, "&Options...", {}, "Edit options for the current diagram\nDiagram Options"},
+        {ID_DIAGRAM_FONT, "&Font...", {}, "Change the font used to draw the diagram\nDiagram Font"},
         {ID_DIAGRAM_IMPORT_SQL, "&Import SQL...", {},
          "Import CREATE TABLE SQL statements from a file\nImport SQL Statements"},
         {ID_DIAGRAM_EXPORT_SQL, "E&xport SQL...", {},
