@@ -1,29 +1,26 @@
 #include "CBatchVerbs.h"
 
+#include "CAppState.h"
 #include "CCommandLine.h"
 #include "CConsoleSeam.h"
-#include "CDiagramRenderer.h"
+#include "CDiagramImage.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CKorvoView.h"
+#include "CSqlImporter.h"
 #include "DiagramFile.h"
+#include "ddlread.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include <cstdio>
 
 namespace {
-
-// The border around the diagram in a rendered image: relation stubs and dots
-// reach past the table edges by less than this.
-constexpr int32_t kImageBorder = 360;
 
 int Fail(const QString& text)
 {
@@ -46,6 +43,12 @@ int CBatchVerbs::Run(const CCommandLine& commandLine)
         break;
     case CCommandLine::Verb::Render:
         status = Render(commandLine.m_strFile, commandLine.m_strOutput, commandLine.m_nDpi);
+        break;
+    case CCommandLine::Verb::ExportSql:
+        status = ExportSql(commandLine.m_strFile, commandLine.m_strOutput);
+        break;
+    case CCommandLine::Verb::ImportSql:
+        status = ImportSql(commandLine.m_strFile, commandLine.m_strInto, commandLine.m_strOutput);
         break;
     default:
         status = Fail(QStringLiteral("not a batch verb"));
@@ -75,56 +78,54 @@ std::unique_ptr<CKorvoDoc> CBatchVerbs::LoadDiagram(const QString& path, QString
     }
 }
 
-bool CBatchVerbs::RenderImage(CKorvoDoc& doc, int dpi, QImage& image, QString& error)
-{
-    CKorvoDC measure(nullptr, dpi, true);
-    measure.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
-    for (auto& table : doc.m_tables)
-        table->Measure(measure);
-
-    const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
-    const qint64 width = (int64_t(extent.cx) + 2 * kImageBorder) * dpi / 1440 + 1;
-    const qint64 height = (int64_t(extent.cy) + 2 * kImageBorder) * dpi / 1440 + 1;
-    if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
-        error = QStringLiteral("the diagram is too large to render at %1 dpi (%2 x %3 pixels)")
-                    .arg(dpi)
-                    .arg(width)
-                    .arg(height);
-        return false;
-    }
-
-    image = QImage(int(width), int(height), QImage::Format_RGB32);
-    if (image.isNull()) {
-        error = QStringLiteral("not enough memory for a %1 x %2 image").arg(width).arg(height);
-        return false;
-    }
-    image.fill(Qt::white);
-    const int dotsPerMeter = qRound(dpi / 0.0254);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-
-    QPainter painter(&image);
-    CKorvoDC dc(&painter, dpi, true);
-    dc.SetClientRect(image.rect());
-    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
-    CDiagramRenderer renderer;
-    // The origin is subtracted from every point: this one moves the canvas
-    // right and down by the border.
-    renderer.DrawTablesAndRelations(dc, doc, CPoint{-kImageBorder, kImageBorder});
-    return true;
-}
-
 int CBatchVerbs::Render(const QString& path, const QString& output, int dpi)
 {
     QString error;
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
     if (!doc)
         return Fail(error);
-    QImage image;
-    if (!RenderImage(*doc, dpi, image, error))
+    error = CDiagramImage::Write(*doc, output, dpi);
+    if (!error.isEmpty())
         return Fail(path + QStringLiteral(": ") + error);
-    if (!image.save(output, "PNG"))
-        return Fail(QStringLiteral("cannot write the image '%1'").arg(output));
+    return 0;
+}
+
+int CBatchVerbs::ExportSql(const QString& path, const QString& output)
+{
+    QString error;
+    std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
+    if (!doc)
+        return Fail(error);
+    char text[500] = "";
+    if (!doc->ExportSQL(QFile::encodeName(output).constData(), text, int(sizeof text)))
+        return Fail(output + QStringLiteral(": ") + QString::fromLatin1(text));
+    return 0;
+}
+
+int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QString& output)
+{
+    QString error;
+    std::unique_ptr<CKorvoDoc> doc = into.isEmpty() ? std::make_unique<CKorvoDoc>() : LoadDiagram(into, error);
+    if (!doc)
+        return Fail(error);
+
+    char text[500] = "";
+    TableData* list = ImportSQLTables(QFile::encodeName(script).constData(), text, int(sizeof text), nullptr);
+    if (!list)
+        return Fail(script + QStringLiteral(": ") + QString::fromLatin1(text).trimmed());
+
+    // Measured and laid out as the window would at the offscreen resolution,
+    // on the canvas of the diagram's page counts.
+    const CAppState& app = CAppState::Get();
+    const CRect canvas{0, 0, app.PageWidth() * doc->m_nMaxPagesX, -(app.PageHeight() * doc->m_nMaxPagesY)};
+    CKorvoDC dc(nullptr, 96, false);
+    dc.SelectFont(CKorvoDC::MakeFont(doc->m_logFont, 96));
+    CSqlImporter(*doc, dc, canvas).ImportTables(list);
+    FreeTableData(list);
+
+    const FileResult saved = SaveDiagramFile(QFile::encodeName(output).toStdString(), *doc);
+    if (!saved.ok)
+        return Fail(QString::fromLocal8Bit(saved.message.c_str()));
     return 0;
 }
 

@@ -13,6 +13,8 @@ public:
         Open,    // the window, with FILE or a new diagram
         Print,   // -p / --print FILE
         Render,  // --render DIAGRAM OUT [--dpi N]
+        ExportSql, // --export-sql DIAGRAM OUT
+        ImportSql, // --import-sql SCRIPT [--into DIAGRAM] -o OUT
         Help,    // -h / --help
         Version, // -v / --version
         Error,   // m_strError says what is wrong
@@ -26,11 +28,16 @@ public:
     static QString HelpText();
     static QString VersionText();
 
-    bool IsBatch() const { return m_verb == Verb::Print || m_verb == Verb::Render; }
+    bool IsBatch() const
+    {
+        return m_verb == Verb::Print || m_verb == Verb::Render || m_verb == Verb::ExportSql ||
+               m_verb == Verb::ImportSql;
+    }
 
     Verb m_verb = Verb::Open;
-    QString m_strFile;   // the diagram to open, print or render
-    QString m_strOutput; // the image --render writes
+    QString m_strFile;   // the diagram to open, print, render or export; the script to import
+    QString m_strOutput; // the image, script or diagram a batch verb writes
+    QString m_strInto;   // the diagram --import-sql merges into, when given
     int m_nDpi = 96;     // resolution of --render
     QString m_strError;
 

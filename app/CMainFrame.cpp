@@ -132,6 +132,7 @@ void CMainFrame::ConnectCommands()
     onView(ID_DIAGRAM_FONT, &CKorvoView::OnDiagramFont);
     onView(ID_DIAGRAM_IMPORT_SQL, &CKorvoView::OnImportSQL);
     onView(ID_DIAGRAM_EXPORT_SQL, &CKorvoView::OnExportSQL);
+    onView(ID_DIAGRAM_EXPORT_IMAGE, &CKorvoView::OnExportImage);
 
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
@@ -238,7 +239,8 @@ void CMainFrame::UpdateActions()
     const bool document = view != nullptr;
 
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-                   ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_WINDOW_NEW,
+                   ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
+                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW,
                    ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
         GetAction(id)->setEnabled(document);
 

@@ -34,6 +34,7 @@ enum CommandId : int {
     ID_TOOL_RELATION = 32776,
     ID_DIAGRAM_IMPORT_SQL = 32777,
     ID_DIAGRAM_EXPORT_SQL = 32778,
+    ID_DIAGRAM_EXPORT_IMAGE = 32785,
     ID_HELP_COMING_SOON = 32784,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,

@@ -38,6 +38,8 @@ QList<CommandInfo> BuildTable()
          "Import CREATE TABLE SQL statements from a file\nImport SQL Statements"},
         {ID_DIAGRAM_EXPORT_SQL, "E&xport SQL...", {},
          "Export this diagram as a set of CREATE TABLE SQL statements\nExport Diagram as SQL"},
+        {ID_DIAGRAM_EXPORT_IMAGE, "Export &Image...", {},
+         "Export the whole diagram as a PNG image, an SVG drawing or a PDF document\nExport Diagram as Image"},
         {ID_WINDOW_NEW, "&New Window", {}, "Open another window for the active document\nNew Window"},
         {ID_WINDOW_CASCADE, "&Cascade", {}, "Arrange windows so they overlap\nCascade Windows"},
         {ID_WINDOW_TILE_HORZ, "&Tile", {}, "Arrange windows as non-overlapping tiles\nTile Windows"},

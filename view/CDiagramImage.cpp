@@ -13,22 +13,35 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+#include <climits>
+
 namespace {
 
-// Room right of and below the tables' extent for stubs and dots.
-constexpr int32_t kMargin = 360;
+// A quarter-inch border around the canvas: relation stubs and dots reach
+// past the table edges by less than this.
+constexpr int32_t kBorder = 360;
 
 // Measures every table with the font at this resolution and returns the size
-// of the picture in device pixels.
-QSize PictureSize(CKorvoDoc& doc, int dpi)
+// of the picture in device pixels, or an empty size with the reason when it
+// would be too large to make.
+QSize PictureSize(CKorvoDoc& doc, int dpi, QString& error)
 {
     CKorvoDC dc(nullptr, dpi, true);
     dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
     for (auto& table : doc.m_tables)
         table->Measure(dc);
     const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
-    const CSize device = dc.LPtoDP(CSize{extent.cx + kMargin, extent.cy + kMargin});
-    return QSize(std::max(1, device.cx), std::max(1, device.cy));
+    const int64_t width = (int64_t(extent.cx) + 2 * kBorder) * dpi / 1440 + 1;
+    const int64_t height = (int64_t(extent.cy) + 2 * kBorder) * dpi / 1440 + 1;
+    if (width > CDiagramImage::kMaxSide || height > CDiagramImage::kMaxSide ||
+        width * height > CDiagramImage::kMaxPixels) {
+        error = QStringLiteral("the diagram is too large for a picture at %1 dpi (%2 x %3 pixels)")
+                    .arg(dpi)
+                    .arg(width)
+                    .arg(height);
+        return QSize();
+    }
+    return QSize(int(width), int(height));
 }
 
 void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QSize& size)
@@ -37,12 +50,14 @@ void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QSize& size)
     CKorvoDC dc(&painter, dpi, true);
     dc.SetClientRect(QRect(QPoint(0, 0), size));
     dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
-    CDiagramRenderer().DrawTablesAndRelations(dc, doc, CPoint{0, 0});
+    // The origin is subtracted from every point: this one moves the canvas
+    // right and down by the border.
+    CDiagramRenderer().DrawTablesAndRelations(dc, doc, CPoint{-kBorder, kBorder});
 }
 
 QString Failure(const QString& path, const QString& reason)
 {
-    return QStringLiteral("Cannot write '%1': %2").arg(path, reason);
+    return QStringLiteral("cannot write '%1': %2").arg(path, reason);
 }
 
 } // namespace
@@ -100,9 +115,13 @@ QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
 {
     const Format format = FormatOf(path);
     if (format == Format::Unknown)
-        return QStringLiteral("Unknown image type for '%1': use .png, .svg or .pdf").arg(path);
+        return QStringLiteral("'%1' is no .png, .svg or .pdf file name").arg(path);
     if (dpi <= 0 || dpi > 2400)
-        return QStringLiteral("Resolution must be between 1 and 2400 dots per inch");
+        return QStringLiteral("the resolution must be from 1 to 2400 dots per inch");
+    QString error;
+    const QSize size = format == Format::Pdf ? QSize() : PictureSize(doc, dpi, error);
+    if (!error.isEmpty())
+        return error;
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -110,9 +129,6 @@ QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
 
     switch (format) {
     case Format::Png: {
-        const QSize size = PictureSize(doc, dpi);
-        if (qint64(size.width()) * size.height() > 400'000'000)
-            return QStringLiteral("The diagram is too large for a PNG at %1 dpi; choose a lower --dpi or SVG").arg(dpi);
         QImage image(size, QImage::Format_RGB32);
         if (image.isNull())
             return Failure(path, QStringLiteral("not enough memory for the picture"));
@@ -128,7 +144,6 @@ QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
         break;
     }
     case Format::Svg: {
-        const QSize size = PictureSize(doc, dpi);
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setResolution(dpi);

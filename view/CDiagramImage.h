@@ -6,8 +6,9 @@ class CKorvoDoc;
 class QPagedPaintDevice;
 
 // Writes a whole diagram as a picture with the same drawing as the screen and
-// the printer, without page grid and selection marks: PNG at a resolution,
-// SVG, or PDF pages laid out as printing lays them out. Files are written
+// the printer, without page grid and selection marks: PNG at a resolution or
+// SVG with a quarter-inch border around the tables, or PDF pages laid out as
+// printing lays them out. Files are written
 // through a temporary file that replaces the target only when complete.
 class CDiagramImage {
 public:
@@ -21,4 +22,9 @@ public:
     // layout is already set; the page size comes from the application's page
     // settings. Returns the number of pages drawn.
     static int PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last);
+
+    // The largest picture made, so that a diagram file cannot ask for an
+    // allocation of any size.
+    static constexpr int kMaxSide = 32767;
+    static constexpr qint64 kMaxPixels = 64LL * 1024 * 1024;
 };

@@ -8,6 +8,7 @@
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QPainter>
 #include <QPrintDialog>
@@ -194,6 +195,23 @@ void CKorvoView::OnDiagramFont()
     if (changed)
         DocumentEdited(true);
     viewport()->update();
+}
+
+void CKorvoView::OnExportImage()
+{
+    const QString path = CModalSeam::Get().GetSaveFileName(
+        this, tr("Export Image"),
+        QStringLiteral("PNG Images (*.png);;SVG Drawings (*.svg);;PDF Documents (*.pdf)"), QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX());
+    QApplication::restoreOverrideCursor();
+    // The picture measured the tables at its own resolution; the screen's
+    // sizes come back with the repaint.
+    viewport()->update();
+    if (!error.isEmpty())
+        KorvoMessageBox(this, error.left(1).toUpper() + error.mid(1), QMessageBox::Warning);
 }
 
 void CKorvoView::OnExportSQL()

@@ -60,6 +60,7 @@ public:
     void OnDiagramFont();
     void OnImportSQL();
     void OnExportSQL();
+    void OnExportImage();
 
     // Marks the document modified (when asked) and repaints every view of it.
     void DocumentEdited(bool modified);

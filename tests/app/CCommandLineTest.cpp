@@ -24,6 +24,9 @@ TEST(CCommandLine, VerbsAndTheirArguments)
         {{"--render", "a.erd", "a.png"}, Verb::Render, "a.erd", "a.png", 96},
         {{"a.erd", "--render", "a.png", "--dpi", "300"}, Verb::Render, "a.erd", "a.png", 300},
         {{"--render", "--dpi=72", "a.erd", "a.png"}, Verb::Render, "a.erd", "a.png", 72},
+        {{"--export-sql", "a.erd", "a.sql"}, Verb::ExportSql, "a.erd", "a.sql", 96},
+        {{"--import-sql", "s.sql", "-o", "out.erd"}, Verb::ImportSql, "s.sql", "out.erd", 96},
+        {{"--output=out.erd", "--import-sql", "s.sql", "--into", "in.erd"}, Verb::ImportSql, "s.sql", "out.erd", 96},
         {{"--help"}, Verb::Help, "", "", 96},
         {{"-h", "--bogus"}, Verb::Help, "", "", 96},
         {{"--version"}, Verb::Version, "", "", 96},
@@ -57,6 +60,12 @@ TEST(CCommandLine, MistakesAreNamed)
          "--dpi wants a whole number from 1 to 2400, not '99999'"},
         {{"a.erd", "--dpi", "100"}, "--dpi belongs to --render"},
         {{"-p", "a.erd", "--render", "a.erd", "b.png"}, "--print and --render cannot be combined"},
+        {{"--export-sql", "a.erd"}, "--export-sql wants a diagram and an output script"},
+        {{"--import-sql", "s.sql"}, "--import-sql wants -o OUT.erd"},
+        {{"--import-sql", "s.sql", "t.sql", "-o", "x.erd"}, "--import-sql wants one SQL script"},
+        {{"a.erd", "--into", "b.erd"}, "--into belongs to --import-sql"},
+        {{"--render", "a.erd", "b.png", "-o", "c"}, "-o belongs to --import-sql"},
+        {{"--export-sql", "a.erd", "a.sql", "--import-sql"}, "--export-sql and --import-sql cannot be combined"},
     };
     for (const auto& row : table) {
         const CCommandLine line = CCommandLine::Parse(row.arguments);

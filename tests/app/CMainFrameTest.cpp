@@ -132,7 +132,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                             "&Paste\tCtrl+V", "&Delete\tDel"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
-    EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL..."}));
+    EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
+                                            "Export &Image..."}));
     EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
     EXPECT_EQ(Items(menus[5]), (QStringList{"&About Korvo..."}));
 

@@ -61,7 +61,8 @@ TEST(KorvoProgram, VersionAndHelpNeedNoDisplay)
     const ProgramRun help = Korvo({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: korvo")));
-    for (const char* word : {"--print", "--render", "--dpi", "--version"})
+    for (const char* word : {"--print", "--render", "--dpi", "--version", "--export-sql", "--import-sql", "--into",
+                             "Examples:"})
         EXPECT_TRUE(help.out.contains(QString::fromLatin1(word))) << word;
 }
 
@@ -168,4 +169,79 @@ TEST(KorvoProgram, PrintWithoutPrinterWritesAPdfBesideTheDiagram)
     // The example fits on one page.
     const qsizetype pages = QString::fromLatin1(bytes).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
     EXPECT_EQ(pages, 1);
+}
+
+TEST(KorvoProgram, ImportExportAndRenderFormAPipeline)
+{
+    QTemporaryDir dir;
+    const QString script = dir.filePath(QStringLiteral("shop.sql"));
+    WriteBytes(script, "CREATE TABLE customer (id INT NOT NULL, name VARCHAR(40), PRIMARY KEY (id));\n"
+                       "CREATE TABLE orders (id INT PRIMARY KEY, customer_id INT REFERENCES customer (id));\n");
+    const QString diagram = dir.filePath(QStringLiteral("shop.erd"));
+    const ProgramRun imported = Korvo({"--import-sql", script, "-o", diagram});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+
+    // Exported SQL reads back to the same tables, columns, flags and relation.
+    const QString exported = dir.filePath(QStringLiteral("shop-out.sql"));
+    ASSERT_EQ(Korvo({"--export-sql", diagram, exported}).exitCode, 0);
+    QFile sql(exported);
+    ASSERT_TRUE(sql.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sql.readAll(), QByteArray("CREATE TABLE customer (\r\n"
+                                        "\tid INT NOT NULL, \r\n"
+                                        "\tname VARCHAR(40), \r\n"
+                                        "\tPRIMARY KEY(id));\r\n\r\n"
+                                        "CREATE TABLE orders (\r\n"
+                                        "\tid INT, \r\n"
+                                        "\tcustomer_id INT, \r\n"
+                                        "\tPRIMARY KEY(id),\r\n"
+                                        "\tFOREIGN KEY(customer_id) REFERENCES customer (id));\r\n\r\n"));
+    const QString again = dir.filePath(QStringLiteral("again.erd"));
+    ASSERT_EQ(Korvo({"--import-sql", exported, "-o", again}).exitCode, 0);
+    const QString exportedAgain = dir.filePath(QStringLiteral("again.sql"));
+    ASSERT_EQ(Korvo({"--export-sql", again, exportedAgain}).exitCode, 0);
+    QFile sqlAgain(exportedAgain);
+    ASSERT_TRUE(sqlAgain.open(QIODevice::ReadOnly));
+    sql.seek(0);
+    EXPECT_EQ(sqlAgain.readAll(), sql.readAll());
+
+    // Merging into an existing diagram updates it in place.
+    const QString more = dir.filePath(QStringLiteral("more.sql"));
+    WriteBytes(more, "CREATE TABLE item (id INT, order_id INT REFERENCES orders (id));\n");
+    ASSERT_EQ(Korvo({"--import-sql", more, "--into", diagram, "-o", diagram}).exitCode, 0);
+    ASSERT_EQ(Korvo({"--export-sql", diagram, exported}).exitCode, 0);
+    QFile merged(exported);
+    ASSERT_TRUE(merged.open(QIODevice::ReadOnly));
+    const QByteArray mergedText = merged.readAll();
+    EXPECT_TRUE(mergedText.contains("CREATE TABLE item"));
+    EXPECT_TRUE(mergedText.contains("CREATE TABLE customer"));
+
+    for (const char* name : {"shop.png", "shop.svg", "shop.pdf"}) {
+        const QString out = dir.filePath(QString::fromLatin1(name));
+        const ProgramRun run = Korvo({"--render", diagram, out});
+        EXPECT_EQ(run.exitCode, 0) << name << run.err.toStdString();
+        EXPECT_GT(QFileInfo(out).size(), 100) << name;
+    }
+}
+
+TEST(KorvoProgram, ImportAndExportFailuresSayWhyInOneLine)
+{
+    QTemporaryDir dir;
+    const QString bad = dir.filePath(QStringLiteral("bad.sql"));
+    WriteBytes(bad, "CREATE TABLE t (a INT,\n b INT c);\n");
+    const QString out = dir.filePath(QStringLiteral("out.erd"));
+    const ProgramRun parse = Korvo({"--import-sql", bad, "-o", out});
+    EXPECT_EQ(parse.exitCode, 1);
+    EXPECT_EQ(KorvoLines(parse.err), QStringList{"korvo: " + bad + ": 2: parse error at c"});
+    EXPECT_FALSE(QFile::exists(out));
+
+    const QString foreign = dir.filePath(QStringLiteral("foreign.erd"));
+    WriteBytes(foreign, QByteArray("not a diagram at all"));
+    const ProgramRun wrongType = Korvo({"--export-sql", foreign, dir.filePath(QStringLiteral("x.sql"))});
+    EXPECT_EQ(wrongType.exitCode, 1);
+    EXPECT_EQ(KorvoLines(wrongType.err), QStringList{"korvo: " + foreign + ": File type not recognized."});
+
+    const ProgramRun noDir = Korvo({"--export-sql", kExample, dir.filePath(QStringLiteral("no/dir/x.sql"))});
+    EXPECT_EQ(noDir.exitCode, 1);
+    ASSERT_EQ(KorvoLines(noDir.err).size(), 1);
+    EXPECT_TRUE(KorvoLines(noDir.err)[0].endsWith(QStringLiteral("Export SQL Error: Unable to open output file.")));
 }

@@ -46,11 +46,12 @@ TEST_F(CDiagramImageTest, PngCoversTheTablesExtentAtTheChosenResolution)
     ASSERT_EQ(CDiagramImage::Write(doc, File("out.png")), QString());
     QImage image(File("out.png"));
     ASSERT_FALSE(image.isNull());
+    // A quarter-inch border all round: dept's corner at 1500 + 360 units.
     const KorvoTableView* emp = doc.m_tables[1].get();
-    EXPECT_EQ(image.width(), (emp->m_x + emp->m_cx + 360) / 15);
-    EXPECT_EQ(image.height(), (emp->m_cy - emp->m_y + 360) / 15);
-    EXPECT_EQ(image.pixelColor(100, 110), QColor(Qt::black)) << "dept's left frame band";
-    EXPECT_EQ(image.pixelColor(98, 98), QColor(Qt::white)) << "no selection marks, no grid";
+    EXPECT_EQ(image.width(), (emp->m_x + emp->m_cx + 720) / 15 + 1);
+    EXPECT_EQ(image.height(), (emp->m_cy - emp->m_y + 720) / 15 + 1);
+    EXPECT_EQ(image.pixelColor(124, 134), QColor(Qt::black)) << "dept's left frame band";
+    EXPECT_EQ(image.pixelColor(122, 122), QColor(Qt::white)) << "no selection marks, no grid";
 
     ASSERT_EQ(CDiagramImage::Write(doc, File("big.png"), 192), QString());
     const QImage big(File("big.png"));
@@ -77,6 +78,10 @@ TEST_F(CDiagramImageTest, SvgAndPdfUseTheSameDrawing)
 TEST_F(CDiagramImageTest, RefusesUnknownTypesAndKeepsTheOldFileWhenWritingFails)
 {
     EXPECT_NE(CDiagramImage::Write(doc, File("out.gif")), QString());
+    doc.m_tables[1]->m_x = 2000000; // two million twips: billions of pixels
+    EXPECT_TRUE(CDiagramImage::Write(doc, File("far.png")).contains(QStringLiteral("too large")));
+    EXPECT_FALSE(QFile::exists(File("far.png")));
+    doc.m_tables[1]->m_x = 6000;
     EXPECT_NE(CDiagramImage::Write(doc, File("no/such/dir/out.png")), QString());
 
     const std::string target = dir.File("keep.png");

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QMimeData>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -178,4 +179,25 @@ TEST_F(CKorvoViewCommandsTest, CutCopiesThenDeletesAndPasteRefusesABrokenPayload
     EXPECT_FALSE(view.CanPaste());
     view.OnEditPaste();
     EXPECT_EQ(seam.messages.size(), 1) << "no private data: nothing happens";
+}
+
+TEST_F(CKorvoViewCommandsTest, ExportImageWritesThePictureTheFileNameAsksFor)
+{
+    AddTable(doc(), "t", 1500, -1500, {"a"});
+    seam.saveFileName = dir.filePath(QStringLiteral("diagram.png"));
+    view.OnExportImage();
+    EXPECT_FALSE(QImage(seam.saveFileName).isNull());
+    EXPECT_TRUE(seam.filters[0].contains(QStringLiteral("*.svg")));
+    seam.saveFileName = dir.filePath(QStringLiteral("diagram.pdf"));
+    view.OnExportImage();
+    QFile pdf(seam.saveFileName);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+    EXPECT_TRUE(seam.messages.isEmpty());
+
+    seam.saveFileName = dir.filePath(QStringLiteral("no/such/dir/diagram.svg"));
+    view.OnExportImage();
+    ASSERT_EQ(seam.messages.size(), 1);
+    EXPECT_TRUE(seam.messages[0].startsWith(QStringLiteral("Cannot write"))) << seam.messages[0].toStdString();
+    EXPECT_FALSE(doc().IsModified());
 }
