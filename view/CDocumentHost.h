@@ -34,6 +34,9 @@ signals:
     void ModifiedChanged(bool modified);
     void TitleChanged();
     void DocumentChanged();
+    // The page counts or the diagram font changed: every view sizes its
+    // canvas and builds its drawing font again.
+    void DiagramSettingsChanged();
 
 private:
     std::unique_ptr<CKorvoDoc> m_pDoc;

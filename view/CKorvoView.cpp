@@ -28,6 +28,10 @@ CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(pa
     setFocusPolicy(Qt::StrongFocus);
 
     connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] { viewport()->update(); });
+    connect(m_pHost, &CDocumentHost::DiagramSettingsChanged, this, [this] {
+        ResetFont();
+        OnInitialUpdate();
+    });
 
     m_timerAutoScroll.setInterval(125);
     connect(&m_timerAutoScroll, &QTimer::timeout, this, &CKorvoView::OnTimer);
@@ -160,9 +164,12 @@ void CKorvoView::OnDiagramOptions()
     doc->m_nMaxPagesX = int32_t(dialog.m_nPagesAcross);
     doc->m_nMaxPagesY = int32_t(dialog.m_nPagesDown);
     OnInitialUpdate();
-    // Page counts are saved with the diagram: a change must not be lost on close.
-    if (changed)
+    // Page counts are saved with the diagram: a change must not be lost on
+    // close, and no other window of the diagram may keep the old canvas.
+    if (changed) {
+        emit m_pHost->DiagramSettingsChanged();
         DocumentEdited(true);
+    }
     viewport()->update();
 }
 
@@ -192,8 +199,10 @@ void CKorvoView::OnDiagramFont()
     const bool changed = !(lf == doc->m_logFont);
     doc->m_logFont = lf;
     ResetFont();
-    if (changed)
+    if (changed) {
+        emit m_pHost->DiagramSettingsChanged();
         DocumentEdited(true);
+    }
     viewport()->update();
 }
 

@@ -414,4 +414,22 @@ TEST_F(CKorvoViewTest, EditsInOneWindowRepaintEveryWindowOfTheDocument)
     CAppState::Get().m_nCurrentTool = ToolTable;
     Click(QPoint(10, 10));
     EXPECT_GE(changed.count(), 1);
+
+    // New page counts and a new font reach the other window too.
+    CKorvoDC dc(nullptr, 96, false);
+    second.OnPrepareDC(dc);
+    ASSERT_NE(second.m_pFont, nullptr);
+    seam.onDialog = [](QDialog& dialog) {
+        auto* options = dynamic_cast<CDiagramOptionsDialog*>(&dialog);
+        options->m_nPagesAcross = 2;
+        return int(QDialog::Accepted);
+    };
+    view.OnDiagramOptions();
+    EXPECT_EQ(second.m_rectCanvas.right, 10800 * 2);
+    seam.onFont = [](QFont& font) {
+        font.setPointSize(20);
+        return true;
+    };
+    view.OnDiagramFont();
+    EXPECT_EQ(second.m_pFont, nullptr) << "the other window builds its font again";
 }
