@@ -103,6 +103,8 @@ private:
     void ShowRelationProperties(CRelation* relation);
     void DrawDragFeedback(CKorvoDC& dc);
     void ClearSelection(bool tables, bool relations);
+    KorvoTableView* TakeContextTable();
+    CRelation* TakeContextRelation();
 
     CDocumentHost* m_pHost;
 };

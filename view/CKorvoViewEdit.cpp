@@ -395,41 +395,47 @@ void CKorvoView::OnEditDelete()
     DocumentEdited(true);
 }
 
+// The entity a context menu was opened on; the position is forgotten, so
+// each pop-up command acts once.
+KorvoTableView* CKorvoView::TakeContextTable()
+{
+    KorvoTableView* table = GetDocument()->GetTable(m_nContextTable);
+    m_nContextTable = -1;
+    return table;
+}
+
+CRelation* CKorvoView::TakeContextRelation()
+{
+    CRelation* relation = GetDocument()->GetRelation(m_nContextRelation);
+    m_nContextRelation = -1;
+    return relation;
+}
+
 void CKorvoView::OnTableDelete()
 {
-    if (m_nContextTable == -1)
-        return;
-    GetDocument()->RemoveTable(m_nContextTable);
-    m_nContextTable = -1;
-    DocumentEdited(true);
+    if (KorvoTableView* table = TakeContextTable()) {
+        GetDocument()->RemoveTable(table);
+        DocumentEdited(true);
+    }
 }
 
 void CKorvoView::OnTableProperties()
 {
-    if (m_nContextTable == -1)
-        return;
-    KorvoTableView* table = GetDocument()->GetTable(m_nContextTable);
-    m_nContextTable = -1;
-    if (table)
+    if (KorvoTableView* table = TakeContextTable())
         ShowTableProperties(table);
 }
 
 void CKorvoView::OnRelationDelete()
 {
-    if (m_nContextRelation == -1)
-        return;
-    GetDocument()->RemoveRelation(m_nContextRelation);
-    m_nContextRelation = -1;
-    DocumentEdited(true);
+    if (CRelation* relation = TakeContextRelation()) {
+        GetDocument()->RemoveRelation(relation);
+        DocumentEdited(true);
+    }
 }
 
 void CKorvoView::OnRelationProperties()
 {
-    if (m_nContextRelation == -1)
-        return;
-    CRelation* relation = GetDocument()->GetRelation(m_nContextRelation);
-    m_nContextRelation = -1;
-    if (relation)
+    if (CRelation* relation = TakeContextRelation())
         ShowRelationProperties(relation);
 }
 
