@@ -8,6 +8,19 @@
 
 #include <cstdio>
 
+namespace {
+
+// Batch verbs promise one clear line on the error stream when they fail; the
+// platform's note that it picked a runtime folder itself is not one of them.
+void QuietBatchMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QStringList arguments;
@@ -33,8 +46,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvo: %s\nTry 'korvo --help'.\n", early.m_strError.toLocal8Bit().constData());
         return 2;
     }
-    if (CCommandLine::WantsBatch(arguments) && noDisplay)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (CCommandLine::WantsBatch(arguments)) {
+        qInstallMessageHandler(QuietBatchMessages);
+        if (noDisplay)
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
 
     CKorvoApp app(argc, argv);
     // Qt has taken its own options (-platform, -style, ...) out by now.

@@ -180,6 +180,7 @@ TEST(KorvoProgram, ImportExportAndRenderFormAPipeline)
     const QString diagram = dir.filePath(QStringLiteral("shop.erd"));
     const ProgramRun imported = Korvo({"--import-sql", script, "-o", diagram});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.err, QString()) << "a batch run that succeeds says nothing";
 
     // Exported SQL reads back to the same tables, columns, flags and relation.
     const QString exported = dir.filePath(QStringLiteral("shop-out.sql"));
