@@ -1,5 +1,6 @@
 #include "Archive.h"
 #include "LogFont.h"
+#include "TestDiagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +8,6 @@
 #include <vector>
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 std::string Written(const std::string& text)
 {

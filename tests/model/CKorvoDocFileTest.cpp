@@ -13,21 +13,6 @@ namespace {
 
 const char* const kUnexpected = "Unexpected file format.";
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
-
-std::string Int(int32_t v)
-{
-    CArchiveWriter w;
-    w.WriteInt32(v);
-    return w.Take();
-}
-
 std::string DefaultFontBytes()
 {
     uint8_t font[KorvoLogFont::kSize];

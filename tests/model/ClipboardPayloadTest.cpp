@@ -13,21 +13,6 @@ namespace {
 
 const char* const kInvalid = "The clipboard data is not a valid Korvo diagram fragment.";
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
-
-std::string Int(int32_t v)
-{
-    CArchiveWriter w;
-    w.WriteInt32(v);
-    return w.Take();
-}
-
 const std::string kClassIntro = Bytes({0xFF, 0xFF, 0x01, 0x00, 0x0E, 0x00}) + "KorvoTableView";
 const std::string kClassReference = Bytes({0x01, 0x80});
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Archive.h"
 #include "CKorvoDoc.h"
 
 #include <initializer_list>
@@ -7,6 +8,22 @@
 #include <string>
 
 // Small builders that keep the tests' diagrams readable.
+// Raw bytes for hand-built archives.
+inline std::string Bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
+    return s;
+}
+
+inline std::string Int(int32_t v)
+{
+    CArchiveWriter w;
+    w.WriteInt32(v);
+    return w.Take();
+}
+
 inline KorvoTableView* AddTestTable(CKorvoDoc& doc, const std::string& name,
                                     std::initializer_list<const char*> columns, int32_t x = 0, int32_t y = 0)
 {
