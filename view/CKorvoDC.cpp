@@ -62,6 +62,7 @@ void CKorvoDC::SelectFont(const QFont& font)
     m_font = font;
     m_metrics.emplace(m_font);
     m_metricsF.emplace(m_font);
+    m_wideWidths.clear();
     for (int c = 0; c < 256; ++c)
         m_advances[size_t(c)] = m_metricsF->horizontalAdvance(QChar(c));
     if (m_pPainter)
@@ -87,12 +88,23 @@ int32_t CKorvoDC::GetTextWidth(std::string_view text) const
     qreal px = 0;
     char32_t character;
     for (size_t pos = 0; pos < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte < 0x80) {
+            px += m_advances[byte];
+            ++pos;
+            continue;
+        }
         pos += TextEncoding::NextCharacter(text, pos, character);
         if (character > 0xFF) {
             // Beyond Latin-1 the text is laid out whole: other fonts fill in
             // the glyphs this one lacks, marks combine, and scripts shape and
-            // run right to left.
-            px = m_metricsF->horizontalAdvance(ModelToQString(text));
+            // run right to left. A paint measures a table up to three times
+            // (its box and both ends of its relations), so the widths are
+            // kept for the life of this surface.
+            auto known = m_wideWidths.find(text);
+            if (known == m_wideWidths.end())
+                known = m_wideWidths.emplace(std::string(text), m_metricsF->horizontalAdvance(ModelToQString(text))).first;
+            px = known->second;
             break;
         }
         px += m_advances[character];

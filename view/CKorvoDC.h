@@ -11,8 +11,11 @@
 #include <QRegion>
 
 #include <array>
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 class QPainter;
 
@@ -91,6 +94,11 @@ private:
     // which is what laying out unkerned Latin-1 text comes to, and keeps
     // measuring thousands of tables per paint cheap. Other text is laid out.
     std::array<qreal, 256> m_advances{};
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    mutable std::unordered_map<std::string, qreal, TextHash, std::equal_to<>> m_wideWidths;
     QRect m_rectClient;
     QRegion m_clip;
     bool m_bClipping = false;
