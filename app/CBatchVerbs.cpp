@@ -10,6 +10,8 @@
 #include "CKorvoView.h"
 #include "CSqlImporter.h"
 #include "DiagramFile.h"
+#include "ModelText.h"
+#include "SqlNameLoss.h"
 #include "ddlread.h"
 
 #include <QDir>
@@ -22,9 +24,14 @@
 
 namespace {
 
-int Fail(const QString& text)
+void Warn(const QString& text)
 {
     std::fprintf(stderr, "%s\n", CConsoleSeam::OneLine(text).toLocal8Bit().constData());
+}
+
+int Fail(const QString& text)
+{
+    Warn(text);
     return 1;
 }
 
@@ -112,7 +119,7 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     char text[500] = "";
     TableData* list = ImportSQLTables(QFile::encodeName(script).constData(), text, int(sizeof text), nullptr);
     if (!list)
-        return Fail(script + QStringLiteral(": ") + QString::fromLatin1(text).trimmed());
+        return Fail(script + QStringLiteral(": ") + ModelToQString(text).trimmed());
 
     // Measured and laid out as the window would at the offscreen resolution,
     // on the canvas of the diagram's page counts.
@@ -126,6 +133,11 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     const FileResult saved = SaveDiagramFile(QFile::encodeName(output).toStdString(), *doc);
     if (!saved.ok)
         return Fail(QString::fromLocal8Bit(saved.message.c_str()));
+    // Names that lost characters are worth a warning, not a failure: the
+    // tables were read and saved.
+    const SqlNameLosses losses = FindSqlNameLossesInFile(QFile::encodeName(script).toStdString());
+    if (!losses.Empty())
+        Warn(script + QStringLiteral(": warning: ") + ModelToQString(DescribeSqlNameLosses(losses)));
     return 0;
 }
 

@@ -26,9 +26,12 @@ constexpr int32_t kPageWidth = 10800;
 constexpr int32_t kPageHeight = 15120;
 
 // n tables in a square grid over a canvas of 25 x 25 pages, ten columns each,
-// every table referencing its left neighbour.
-std::unique_ptr<CKorvoDoc> MakeDiagram(int n, CRect& canvas)
+// every table referencing its left neighbour. Names are ASCII, or with cjk
+// start with ideographs, which are measured by laying the text out.
+std::unique_ptr<CKorvoDoc> MakeDiagram(int n, CRect& canvas, bool cjk = false)
 {
+    const std::string tablePrefix = cjk ? "\xE9\xA1\xA7\xE5\xAE\xA2_" : "table_";
+    const std::string columnPrefix = cjk ? "\xE5\x88\x97_" : "column_";
     auto doc = std::make_unique<CKorvoDoc>();
     doc->m_nMaxPagesX = doc->m_nMaxPagesY = 25;
     canvas = CRect{0, 0, kPageWidth * 25, -kPageHeight * 25};
@@ -39,11 +42,11 @@ std::unique_ptr<CKorvoDoc> MakeDiagram(int n, CRect& canvas)
     const int32_t stepY = -canvas.bottom / side;
     for (int i = 0; i < n; ++i) {
         auto table = std::make_unique<KorvoTableView>();
-        table->m_def.m_strName = "table_" + std::to_string(i);
+        table->m_def.m_strName = tablePrefix + std::to_string(i);
         table->m_x = (i % side) * stepX + 360;
         table->m_y = -(i / side) * stepY - 360;
         for (int c = 0; c < 10; ++c)
-            table->m_def.AddColumn(std::make_unique<CColumn>("column_" + std::to_string(c), "int", false, "",
+            table->m_def.AddColumn(std::make_unique<CColumn>(columnPrefix + std::to_string(c), "int", false, "",
                                                              c == 0, false, "", ""));
         KorvoTableView* added = doc->AddTable(std::move(table));
         if (i % side != 0) {
@@ -128,6 +131,15 @@ int main(int argc, char** argv)
             paints.push_back(PaintMs(*doc, canvas, image));
         const double paint = Median(paints);
         print("render 1920x1080 (middle)", n, paint, 1000.0 / paint, "paints/s");
+
+        CRect cjkCanvas;
+        auto cjkDoc = MakeDiagram(n, cjkCanvas, true);
+        std::vector<double> cjkPaints;
+        PaintMs(*cjkDoc, cjkCanvas, image);
+        for (int i = 0; i < 15; ++i)
+            cjkPaints.push_back(PaintMs(*cjkDoc, cjkCanvas, image));
+        const double cjkPaint = Median(cjkPaints);
+        print("render 1920x1080 (CJK names)", n, cjkPaint, 1000.0 / cjkPaint, "paints/s");
 
         const std::string path = dir.filePath(QStringLiteral("script.sql")).toStdString();
         char error[500] = "";

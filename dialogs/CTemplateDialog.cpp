@@ -1,6 +1,7 @@
 #include "CTemplateDialog.h"
 
 #include "CListBox.h"
+#include "ModelText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,13 +26,12 @@ CTemplateDialog::CTemplateDialog(QWidget* parent, const QString& caption, int cx
 
 QString CTemplateDialog::FromModel(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return ModelToQString(text);
 }
 
 std::string CTemplateDialog::ToModel(const QString& text)
 {
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), size_t(bytes.size()));
+    return QStringToModel(text);
 }
 
 void CTemplateDialog::showEvent(QShowEvent* event)

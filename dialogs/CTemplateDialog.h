@@ -30,7 +30,7 @@ public:
 
     const CDialogUnits& Units() const { return m_units; }
 
-    // Model strings are single-byte; Latin-1 keeps every byte.
+    // Model strings are UTF-8 (see ModelText.h).
     static QString FromModel(const std::string& text);
     static std::string ToModel(const QString& text);
 

@@ -1,6 +1,9 @@
 #include "Archive.h"
 
+#include "TextEncoding.h"
+
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -33,27 +36,56 @@ void CArchiveWriter::WriteFlag16(bool value)
     WriteUInt16(value ? 1 : 0);
 }
 
-void CArchiveWriter::WriteString(std::string_view text)
+void CArchiveWriter::WriteLength(uint64_t n)
 {
-    // Stored texts end at their first NUL, as in a C string.
-    const size_t nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
-    const size_t n = text.size();
     if (n < kByteLengthEscape) {
         m_bytes.push_back(static_cast<char>(n));
     } else if (n < kWideMarker) {
         m_bytes.push_back(static_cast<char>(kByteLengthEscape));
         WriteUInt16(static_cast<uint16_t>(n));
     } else {
-        // The longest prefix holds 32 bits; the prefix and the text must agree.
-        if (n > UINT32_MAX)
-            text = text.substr(0, UINT32_MAX);
         m_bytes.push_back(static_cast<char>(kByteLengthEscape));
         WriteUInt16(kWordLengthEscape);
-        WriteUInt32(static_cast<uint32_t>(text.size()));
+        WriteUInt32(static_cast<uint32_t>(n));
     }
-    m_bytes.append(text);
+}
+
+void CArchiveWriter::WriteNarrow(std::string_view bytes)
+{
+    // The longest prefix holds 32 bits; the prefix and the text must agree.
+    if (bytes.size() > UINT32_MAX)
+        bytes = bytes.substr(0, UINT32_MAX);
+    WriteLength(bytes.size());
+    m_bytes.append(bytes);
+}
+
+void CArchiveWriter::WriteString(std::string_view text)
+{
+    // Stored texts end at their first NUL, as in a C string.
+    const size_t nul = text.find('\0');
+    if (nul != std::string_view::npos)
+        text = text.substr(0, nul);
+
+    // Text that fits Latin-1 keeps the narrow form and its old bytes.
+    if (TextEncoding::IsAscii(text)) {
+        WriteNarrow(text);
+        return;
+    }
+    if (const std::optional<std::string> latin1 = TextEncoding::ToLatin1(text)) {
+        WriteNarrow(*latin1);
+        return;
+    }
+
+    // Any other text goes in the wide form: the marker, a length counting
+    // UTF-16 code units, then the units little-endian.
+    std::u16string units = TextEncoding::ToUtf16(text);
+    if (units.size() > UINT32_MAX)
+        units.resize(UINT32_MAX);
+    m_bytes.push_back(static_cast<char>(kByteLengthEscape));
+    WriteUInt16(kWideMarker);
+    WriteLength(units.size());
+    for (char16_t unit : units)
+        WriteUInt16(static_cast<uint16_t>(unit));
 }
 
 void CArchiveWriter::WriteBytes(const void* data, size_t size)
@@ -129,22 +161,21 @@ std::string CArchiveReader::ReadString()
     const uint8_t* p = m_data + m_pos;
     m_pos += byteCount;
 
-    std::string text;
     if (!wide) {
+        // Narrow text is Latin-1: each byte is the character of its value.
         const void* nul = std::memchr(p, 0, length);
         const size_t kept = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : length;
-        text.assign(reinterpret_cast<const char*>(p), kept);
-        return text;
+        return TextEncoding::Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(p), kept));
     }
-    text.reserve(length);
+    std::u16string units;
+    units.reserve(length);
     for (size_t i = 0; i < length; ++i) {
-        const uint16_t unit = static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+        const char16_t unit = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
         if (unit == 0)
             break;
-        // Only the Latin-1 range has a single-byte form here.
-        text.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+        units.push_back(unit);
     }
-    return text;
+    return TextEncoding::Utf16ToUtf8(units);
 }
 
 void CArchiveReader::ReadBytes(void* out, size_t size)

@@ -20,7 +20,9 @@ public:
     void WriteUInt16(uint16_t value);
     void WriteUInt32(uint32_t value);
     void WriteFlag16(bool value);
-    // Length prefix of 1, 3 or 7 bytes, then the text up to its first NUL.
+    // The UTF-8 text up to its first NUL: when every character fits Latin-1,
+    // a length prefix of 1, 3 or 7 bytes and the Latin-1 bytes; otherwise the
+    // wide form (0xFF, 0xFFFE, a prefix counting UTF-16 units, UTF-16LE).
     void WriteString(std::string_view text);
     void WriteBytes(const void* data, size_t size);
 
@@ -28,6 +30,9 @@ public:
     std::string Take() { return std::move(m_bytes); }
 
 private:
+    void WriteLength(uint64_t n);
+    void WriteNarrow(std::string_view bytes);
+
     std::string m_bytes;
 };
 
@@ -41,8 +46,9 @@ public:
     uint16_t ReadUInt16();
     uint32_t ReadUInt32();
     bool ReadFlag16();
-    // Reads the 1/3/7-byte prefixed text, including the 0xFFFE wide form
-    // (UTF-16LE converted to single bytes); keeps the text before a NUL.
+    // Reads the 1/3/7-byte prefixed text as UTF-8: the narrow form as
+    // Latin-1, the 0xFFFE wide form as UTF-16LE (a surrogate without its
+    // partner becomes U+FFFD); keeps the text before a NUL.
     std::string ReadString();
     void ReadBytes(void* out, size_t size);
     // Reads up to size bytes, as many as remain; returns how many were read.

@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "DiagramFile.h"
+#include "TextEncoding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -363,6 +364,10 @@ std::string CKorvoDoc::ExportSQLText()
     std::string out;
     for (const auto& table : m_tables)
         WriteTableSQL(out, table.get(), plan);
+    // The script is UTF-8: model text is, and a stray byte that is not part
+    // of a UTF-8 sequence is written as the Latin-1 character it stands for.
+    if (!TextEncoding::IsUtf8(out))
+        out = TextEncoding::ToUtf8(out);
     return out;
 }
 

@@ -12,7 +12,7 @@ class CMeasureSurface {
 public:
     virtual ~CMeasureSurface() = default;
 
-    // Width (cx of the text extent) of a single-byte text in logical units.
+    // Width (cx of the text extent) of a UTF-8 text in logical units.
     virtual int32_t GetTextWidth(std::string_view text) const = 0;
     // Text-metric height of the selected font in logical units.
     virtual int32_t GetLineHeight() const = 0;

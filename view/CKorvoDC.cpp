@@ -1,5 +1,8 @@
 #include "CKorvoDC.h"
 
+#include "ModelText.h"
+#include "TextEncoding.h"
+
 #include <QPainter>
 #include <QString>
 
@@ -14,11 +17,6 @@ int32_t MulDivRound(int64_t a, int64_t b, int64_t c)
     int64_t n = a * b;
     int64_t q = (std::llabs(n) + c / 2) / c;
     return static_cast<int32_t>(n < 0 ? -q : q);
-}
-
-QString FromModel(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -63,9 +61,10 @@ void CKorvoDC::SelectFont(const QFont& font)
 {
     m_font = font;
     m_metrics.emplace(m_font);
-    const QFontMetricsF metrics(m_font);
+    m_metricsF.emplace(m_font);
+    m_wideWidths.clear();
     for (int c = 0; c < 256; ++c)
-        m_advances[size_t(c)] = metrics.horizontalAdvance(QChar(c));
+        m_advances[size_t(c)] = m_metricsF->horizontalAdvance(QChar(c));
     if (m_pPainter)
         m_pPainter->setFont(m_font);
 }
@@ -87,8 +86,29 @@ CRect CKorvoDC::ClientRectLogical() const
 int32_t CKorvoDC::GetTextWidth(std::string_view text) const
 {
     qreal px = 0;
-    for (char c : text)
-        px += m_advances[static_cast<unsigned char>(c)];
+    char32_t character;
+    for (size_t pos = 0; pos < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte < 0x80) {
+            px += m_advances[byte];
+            ++pos;
+            continue;
+        }
+        pos += TextEncoding::NextCharacter(text, pos, character);
+        if (character > 0xFF) {
+            // Beyond Latin-1 the text is laid out whole: other fonts fill in
+            // the glyphs this one lacks, marks combine, and scripts shape and
+            // run right to left. A paint measures a table up to three times
+            // (its box and both ends of its relations), so the widths are
+            // kept for the life of this surface.
+            auto known = m_wideWidths.find(text);
+            if (known == m_wideWidths.end())
+                known = m_wideWidths.emplace(std::string(text), m_metricsF->horizontalAdvance(ModelToQString(text))).first;
+            px = known->second;
+            break;
+        }
+        px += m_advances[character];
+    }
     return MulDivRound(qRound(px), 1440, m_nDpi);
 }
 
@@ -186,7 +206,7 @@ void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment)
     if (!m_pPainter)
         return;
     m_pPainter->setPen(QPen(Qt::black, 0));
-    m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, FromModel(text));
+    m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, ModelToQString(text));
 }
 
 void CKorvoDC::ExcludeClipRect(const CRect& rect)

@@ -11,8 +11,11 @@
 #include <QRegion>
 
 #include <array>
+#include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 class QPainter;
 
@@ -71,7 +74,7 @@ public:
     void Ellipse(const CRect& box);
     void InvertRect(const CRect& rect);
     // Single-line text in a box, aligned with Qt alignment flags; the text is
-    // the model's single-byte text.
+    // the model's UTF-8 text, drawn with fallback fonts for missing glyphs.
     void DrawText(std::string_view text, const CRect& box, int alignment);
 
     // Clip region: starts as the client rectangle; exclusions accumulate.
@@ -86,10 +89,16 @@ private:
     bool m_bPrinting;
     QFont m_font;
     std::optional<QFontMetrics> m_metrics;
-    // Advance of every single-byte character: text is measured by summing,
-    // which is what laying out unkerned single-byte text comes to, and keeps
-    // measuring thousands of tables per paint cheap.
+    std::optional<QFontMetricsF> m_metricsF;
+    // Advance of every Latin-1 character: such text is measured by summing,
+    // which is what laying out unkerned Latin-1 text comes to, and keeps
+    // measuring thousands of tables per paint cheap. Other text is laid out.
     std::array<qreal, 256> m_advances{};
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    mutable std::unordered_map<std::string, qreal, TextHash, std::equal_to<>> m_wideWidths;
     QRect m_rectClient;
     QRegion m_clip;
     bool m_bClipping = false;

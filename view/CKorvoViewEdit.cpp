@@ -6,6 +6,7 @@
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
+#include "ModelText.h"
 #include "CRelationPropertiesDialog.h"
 #include "CTablePropertiesDialog.h"
 
@@ -303,9 +304,9 @@ void CKorvoView::ShowTableProperties(KorvoTableView* table)
     CModalSeam::Get().RunDialog(dialog);
     // The texts come back whatever closed the dialog; after a Cancel they hold
     // what they held when it opened.
-    const std::string name = dialog.m_strName.toLatin1().toStdString();
-    const std::string check = dialog.m_strCheck.toLatin1().toStdString();
-    const std::string description = dialog.m_strDescription.toLatin1().toStdString();
+    const std::string name = QStringToModel(dialog.m_strName);
+    const std::string check = QStringToModel(dialog.m_strCheck);
+    const std::string description = QStringToModel(dialog.m_strDescription);
     const bool changed = name != table->m_def.m_strName || check != table->m_def.m_strCheck ||
                          description != table->m_def.m_strDescription;
     table->m_def.m_strName = name;

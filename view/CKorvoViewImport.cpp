@@ -5,6 +5,8 @@
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 #include "CSqlImporter.h"
+#include "ModelText.h"
+#include "SqlNameLoss.h"
 #include "ddlread.h"
 
 #include <QApplication>
@@ -30,8 +32,14 @@ void CKorvoView::OnImportSQL()
     QApplication::restoreOverrideCursor();
 
     if (!list) {
-        KorvoMessageBox(this, tr("Error importing: %1").arg(QString::fromLatin1(error)));
+        KorvoMessageBox(this, tr("Error importing: %1").arg(ModelToQString(error)));
         return;
     }
     DocumentEdited(true);
+
+    // ddlread passes over what its names cannot hold; say so rather than
+    // let the shortened names pass for what the script said.
+    const SqlNameLosses losses = FindSqlNameLossesInFile(QFile::encodeName(path).toStdString());
+    if (!losses.Empty())
+        KorvoMessageBox(this, ModelToQString(DescribeSqlNameLosses(losses)), QMessageBox::Warning);
 }

@@ -2,6 +2,7 @@
 
 #include "CKorvoDoc.h"
 #include "MeasureSurface.h"
+#include "TextEncoding.h"
 #include "ddlread.h"
 
 #include <cmath>
@@ -12,11 +13,12 @@
 
 namespace {
 
-// A record's text field, up to its terminating NUL (always within the field).
+// A record's text field, up to its terminating NUL (always within the field),
+// as model text: UTF-8 stays, any other byte is read as Latin-1.
 template <size_t N>
-std::string_view Field(const char (&field)[N])
+std::string Field(const char (&field)[N])
 {
-    return std::string_view(field, strnlen(field, N));
+    return TextEncoding::ToUtf8(std::string_view(field, strnlen(field, N)));
 }
 
 std::vector<std::string_view> SplitBlanks(std::string_view text)
@@ -63,7 +65,7 @@ void CSqlImporter::ImportTables(const TableData* list)
 {
     // First pass: tables, columns and table constraints.
     for (const TableData* record = list; record; record = record->next) {
-        const std::string_view name = Field(record->name);
+        const std::string name = Field(record->name);
         KorvoTableView* table = Find(name);
         std::unique_ptr<KorvoTableView> created;
         if (table) {
@@ -71,7 +73,7 @@ void CSqlImporter::ImportTables(const TableData* list)
             RemoveMissingColumns(table, record->columns);
         } else {
             created = std::make_unique<KorvoTableView>();
-            created->m_def.m_strName = std::string(name);
+            created->m_def.m_strName = name;
             table = created.get();
         }
 
@@ -80,17 +82,16 @@ void CSqlImporter::ImportTables(const TableData* list)
             const bool primaryKey = col->flags & 2;
             const bool unique = col->flags & 4;
             if (CColumn* column = FirstColumnNamed(table, Field(col->name))) {
-                column->m_strType = std::string(Field(col->type));
+                column->m_strType = Field(col->type);
                 column->m_bRequired = required;
-                column->m_strDefault = std::string(Field(col->defaultValue));
+                column->m_strDefault = Field(col->defaultValue);
                 column->m_bPrimaryKey = primaryKey;
                 column->m_bUnique = unique;
-                column->m_strCheck = std::string(Field(col->check));
+                column->m_strCheck = Field(col->check);
             } else {
-                table->m_def.AddColumn(std::make_unique<CColumn>(
-                    std::string(Field(col->name)), std::string(Field(col->type)), required,
-                    std::string(Field(col->defaultValue)), primaryKey, unique, std::string(Field(col->check)),
-                    std::string()));
+                table->m_def.AddColumn(std::make_unique<CColumn>(Field(col->name), Field(col->type), required,
+                                                                 Field(col->defaultValue), primaryKey, unique,
+                                                                 Field(col->check), std::string()));
             }
         }
 
@@ -99,7 +100,7 @@ void CSqlImporter::ImportTables(const TableData* list)
 
         if (created) {
             m_doc.AddTable(std::move(created));
-            m_byName.emplace(std::string(name), table);
+            m_byName.emplace(name, table);
             table->Measure(m_surface);
         }
         m_doc.SetModifiedFlag(true);
@@ -121,7 +122,7 @@ void CSqlImporter::ImportTables(const TableData* list)
 
 void CSqlImporter::RemoveMissingColumns(KorvoTableView* table, const ColumnData* columns)
 {
-    std::unordered_set<std::string_view> names;
+    std::unordered_set<std::string> names;
     for (const ColumnData* col = columns; col; col = col->next)
         names.insert(Field(col->name));
     auto& list = table->m_def.m_columns;
@@ -139,8 +140,9 @@ void CSqlImporter::ApplyTableConstraint(KorvoTableView* table, const ConstraintD
 {
     switch (constraint->kind) {
     case 1: // UNIQUE
-    case 2: // PRIMARY KEY
-        for (std::string_view name : SplitBlanks(Field(constraint->columns))) {
+    case 2: { // PRIMARY KEY
+        const std::string columns = Field(constraint->columns);
+        for (std::string_view name : SplitBlanks(columns)) {
             if (CColumn* column = FirstColumnNamed(table, name)) {
                 if (constraint->kind == 2)
                     column->m_bPrimaryKey = true;
@@ -149,21 +151,25 @@ void CSqlImporter::ApplyTableConstraint(KorvoTableView* table, const ConstraintD
             }
         }
         break;
+    }
     case 4: // CHECK
-        table->m_def.m_strCheck = std::string(Field(constraint->check));
+        table->m_def.m_strCheck = Field(constraint->check);
         break;
     case 3: { // FOREIGN KEY
-        const std::vector<std::string_view> refWords = SplitBlanks(Field(constraint->refTable));
+        const std::string refTable = Field(constraint->refTable);
+        const std::vector<std::string_view> refWords = SplitBlanks(refTable);
         KorvoTableView* dest = refWords.empty() ? nullptr : Find(refWords.front());
         if (!dest)
             return;
         std::vector<CColumn*> destColumns;
         std::vector<CColumn*> sourceColumns;
-        const std::vector<std::string_view> refColumns = SplitBlanks(Field(constraint->refColumns));
+        const std::string refColumnText = Field(constraint->refColumns);
+        const std::string columns = Field(constraint->columns);
+        const std::vector<std::string_view> refColumns = SplitBlanks(refColumnText);
         for (std::string_view name : refColumns)
             if (CColumn* column = FirstColumnNamed(dest, name))
                 destColumns.push_back(column);
-        for (std::string_view name : SplitBlanks(Field(constraint->columns))) {
+        for (std::string_view name : SplitBlanks(columns)) {
             if (CColumn* column = FirstColumnNamed(table, name))
                 sourceColumns.push_back(column);
             // Without a referenced list, keys pair up by name.

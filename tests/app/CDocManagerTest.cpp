@@ -368,3 +368,30 @@ TEST_F(CDocManagerTest, SaveNeverReplacesAFileThatCouldNotBeRead)
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
     EXPECT_EQ(m_seam.m_saveProposals.size(), 2);
 }
+
+// File names beyond ASCII: the window title, the recent-file list, saving
+// under a new name and reopening from the list all keep every character.
+TEST_F(CDocManagerTest, FileNamesBeyondAsciiKeepEveryCharacter)
+{
+    const QString first = m_dir.filePath(QStringLiteral("\u9867\u5BA2 caf\u00E9.erd"));
+    WriteBytes(first, OneTableDiagram());
+    ASSERT_TRUE(m_manager->OpenDocumentFile(first));
+    CDocumentHost* host = m_manager->Documents().constFirst();
+    EXPECT_EQ(host->Title(), QStringLiteral("\u9867\u5BA2 caf\u00E9.erd"));
+    EXPECT_EQ(FrameTitles(m_manager, host), QStringList{QStringLiteral("\u9867\u5BA2 caf\u00E9.erd[*]")});
+    EXPECT_EQ(CKorvoApp::Instance()->RecentFiles().value(0), QFileInfo(first).canonicalFilePath());
+
+    host->GetDocument()->m_tables[0]->m_def.m_strName = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xF0\x9F\x8E\x89";
+    host->SetModifiedFlag(true);
+    const QString second = m_dir.filePath(QStringLiteral("Gr\u00FC\u00DFe \U0001F389.erd"));
+    m_seam.m_saveAnswers = {second};
+    m_frame->GetAction(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_EQ(host->Title(), QStringLiteral("Gr\u00FC\u00DFe \U0001F389.erd"));
+    ASSERT_TRUE(m_manager->OnFileClose(host));
+
+    m_frame->OnOpenRecentFile(0);
+    ASSERT_EQ(m_manager->Documents().size(), 1);
+    const CKorvoDoc* reopened = m_manager->Documents().constFirst()->GetDocument();
+    ASSERT_EQ(reopened->m_tables.size(), 1u);
+    EXPECT_EQ(reopened->m_tables[0]->m_def.m_strName, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xF0\x9F\x8E\x89");
+}

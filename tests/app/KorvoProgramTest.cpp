@@ -1,5 +1,7 @@
 // The korvo program's batch verbs, run as a user runs them: without a display.
 #include "AppTestSupport.h"
+#include "CKorvoDoc.h"
+#include "DiagramFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -245,4 +249,48 @@ TEST(KorvoProgram, ImportAndExportFailuresSayWhyInOneLine)
     EXPECT_EQ(noDir.exitCode, 1);
     ASSERT_EQ(KorvoLines(noDir.err).size(), 1);
     EXPECT_TRUE(KorvoLines(noDir.err)[0].endsWith(QStringLiteral("Export SQL Error: Unable to open output file.")));
+}
+
+// Paths and texts beyond ASCII through every batch verb. A script whose
+// names lose characters in ddlread still imports (exit 0) and says so in
+// one line; a diagram with wide texts renders and exports them.
+TEST(KorvoProgram, NamesAndPathsBeyondAsciiGoThroughEveryVerb)
+{
+    QTemporaryDir top;
+    const QString dir = top.filePath(QStringLiteral("\u9867\u5BA2 files"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString script = dir + QStringLiteral("/caf\u00E9.sql");
+    WriteBytes(script, "CREATE TABLE caf\xC3\xA9 (id INT DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89');\n"
+                       "CREATE TABLE plain (x INT);\n");
+    const QString imported = dir + QStringLiteral("/\u00FCber.erd");
+    const ProgramRun import = Korvo({"--import-sql", script, "-o", imported});
+    EXPECT_EQ(import.exitCode, 0) << import.err.toStdString();
+    EXPECT_EQ(KorvoLines(import.err),
+              QStringList{"korvo: " + script + ": warning: Some names lost characters that Import SQL cannot read"
+                          " (it reads ASCII letters, digits, _ and $): caf\u00E9 became caf (line 1)."});
+
+    const QString exported = dir + QStringLiteral("/\u5C0E\u51FA.sql");
+    ASSERT_EQ(Korvo({"--export-sql", imported, exported}).exitCode, 0);
+    QFile sql(exported);
+    ASSERT_TRUE(sql.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(sql.readAll().contains("\tid INT DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89');"));
+
+    CKorvoDoc doc;
+    auto table = std::make_unique<KorvoTableView>();
+    table->m_def.m_strName = "\xE9\xA1\xA7\xE5\xAE\xA2";
+    table->m_def.AddColumn(std::make_unique<CColumn>("caf\xC3\xA9_\xCE\xA9", "int", false, "", true, false, "", ""));
+    doc.AddTable(std::move(table));
+    const QString wide = dir + QStringLiteral("/\u05E9\u05DC\u05D5\u05DD.erd");
+    ASSERT_TRUE(SaveDiagramFile(QFile::encodeName(wide).toStdString(), doc).ok);
+    for (const QString& name : {QStringLiteral("\u56F3 1.png"), QStringLiteral("\u56F3 2.svg"), QStringLiteral("\u56F3 3.pdf")}) {
+        const QString out = dir + QLatin1Char('/') + name;
+        const ProgramRun run = Korvo({"--render", wide, out});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_GT(QFileInfo(out).size(), 100) << name.toStdString();
+    }
+    ASSERT_EQ(Korvo({"--export-sql", wide, exported}).exitCode, 0);
+    sql.close();
+    ASSERT_TRUE(sql.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sql.readAll(), QByteArray("CREATE TABLE \xE9\xA1\xA7\xE5\xAE\xA2 (\r\n\tcaf\xC3\xA9_\xCE\xA9 int, \r\n"
+                                        "\tPRIMARY KEY(caf\xC3\xA9_\xCE\xA9));\r\n\r\n"));
 }

@@ -91,16 +91,34 @@ TEST_F(ColumnPropertiesDialogTest, EmptyTextsAreStored)
     EXPECT_EQ(m_column.m_strDescription, "");
 }
 
-TEST_F(ColumnPropertiesDialogTest, SingleByteTextsSurviveTheRoundTrip)
+// Model text is UTF-8: every character shows in its field and comes back
+// unchanged on OK, Latin-1 or not.
+TEST_F(ColumnPropertiesDialogTest, EveryCharacterSurvivesTheRoundTrip)
 {
-    CColumn column("caf\xe9", "\xa3money", false, "", false, false, "", "\xff");
+    const std::string name = "caf\xC3\xA9_\xCE\xA9";
+    const std::string type = "\xE9\xA1\xA7\xE5\xAE\xA2";
+    const std::string defaultValue = "'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89'";
+    const std::string check = "e\xCC\x81 <> '\xC2\xA3'";
+    const std::string description = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    CColumn column(name, type, false, defaultValue, false, false, check, description);
     Dlg dialog(nullptr, &column);
     dialog.show();
-    EXPECT_EQ(Edit(dialog, Dlg::IDC_NAME)->text(), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(Edit(dialog, Dlg::IDC_NAME)->text(), QString::fromUtf8(name.c_str()));
+    EXPECT_EQ(Edit(dialog, Dlg::IDC_TYPE)->text(), QStringLiteral("\u9867\u5BA2"));
+    EXPECT_EQ(Edit(dialog, Dlg::IDC_DEFAULT)->text().size(), 10) << "the emoji is one surrogate pair";
     Button(dialog, Dlg::kIdOk)->click();
-    EXPECT_EQ(column.m_strName, "caf\xe9");
-    EXPECT_EQ(column.m_strType, "\xa3money");
-    EXPECT_EQ(column.m_strDescription, "\xff");
+    EXPECT_EQ(column.m_strName, name);
+    EXPECT_EQ(column.m_strType, type);
+    EXPECT_EQ(column.m_strDefault, defaultValue);
+    EXPECT_EQ(column.m_strCheck, check);
+    EXPECT_EQ(column.m_strDescription, description);
+
+    // Text typed in the dialog arrives as UTF-8.
+    Dlg again(nullptr, &column);
+    again.show();
+    Edit(again, Dlg::IDC_NAME)->setText(QStringLiteral("\u041A\u043B\u0438\u0435\u043D\u0442"));
+    Button(again, Dlg::kIdOk)->click();
+    EXPECT_EQ(column.m_strName, "\xD0\x9A\xD0\xBB\xD0\xB8\xD0\xB5\xD0\xBD\xD1\x82");
 }
 
 // Cancel, Escape and the close box all leave the column as it was.

@@ -233,3 +233,21 @@ TEST_F(RelationPropertiesDialogTest, TemplateLayout)
 }
 
 } // namespace
+
+// Key lines are resolved by name on OK; names beyond Latin-1 resolve to the
+// same columns they were listed for.
+TEST_F(RelationPropertiesDialogTest, NamesBeyondLatin1ResolveOnOk)
+{
+    KorvoTableView* source = AddTable("\xE6\xB3\xA8\xE6\x96\x87", {"\xE9\xA1\xA7\xE5\xAE\xA2", "caf\xC3\xA9_\xCE\xA9"});
+    KorvoTableView* dest = AddTable("\xD7\xA9\xD7\x9C", {"e\xCC\x81", "\xF0\x9F\x8E\x89"});
+    m_relation = m_doc.AddRelation(std::make_unique<CRelation>(source, Col(source, 0), dest, Col(dest, 0)));
+    auto dialog = Open();
+    EXPECT_EQ(Control<QLabel>(*dialog, Dlg::IDC_SOURCE_TABLE)->text(), QStringLiteral("\u6CE8\u6587"));
+    Choose(*dialog, Dlg::IDC_SOURCE_COLUMNS, 1);
+    Press(*dialog, Dlg::IDC_ADD_SOURCE);
+    Choose(*dialog, Dlg::IDC_DEST_COLUMNS, 1);
+    Press(*dialog, Dlg::IDC_ADD_DEST);
+    Press(*dialog, Dlg::kIdOk);
+    EXPECT_EQ(m_relation->m_sourceColumns, (std::vector<CColumn*>{Col(source, 0), Col(source, 1)}));
+    EXPECT_EQ(m_relation->m_destColumns, (std::vector<CColumn*>{Col(dest, 0), Col(dest, 1)}));
+}

@@ -60,6 +60,74 @@ TEST(ArchiveWriter, StringLengthPrefixes)
     }
 }
 
+// Text is UTF-8 in memory. What fits Latin-1 is written narrow, one byte a
+// character, exactly as before; anything else in the wide form.
+TEST(ArchiveWriter, LatinTextStaysNarrowOtherTextGoesWide)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string bytes;
+    };
+    const std::vector<Case> cases = {
+        {"latin-1 letters", "Gr\xC3\xBC\xC3\x9F" "e", Bytes({5, 'G', 'r', 0xFC, 0xDF, 'e'})},
+        {"top of latin-1", "\xC3\xBF", Bytes({1, 0xFF})},
+        {"a stray byte", "caf\xE9", Bytes({4, 'c', 'a', 'f', 0xE9})},
+        {"omega", "\xCE\xA9", Bytes({0xFF, 0xFE, 0xFF, 1, 0xA9, 0x03})},
+        {"emoji as a pair", "\xF0\x9F\x8E\x89", Bytes({0xFF, 0xFE, 0xFF, 2, 0x3C, 0xD8, 0x89, 0xDF})},
+        {"cut at a nul", std::string("\xE9\xA1\xA7\0\xE5\xAE\xA2", 7), Bytes({0xFF, 0xFE, 0xFF, 1, 0x67, 0x98})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Written(c.text), c.bytes);
+    }
+}
+
+// The wide form's own prefix counts code units with the same 1/3/7 steps.
+TEST(ArchiveWriter, WideLengthPrefixes)
+{
+    struct Case {
+        size_t units;
+        std::string prefix;
+    };
+    const std::vector<Case> cases = {
+        {254, Bytes({0xFF, 0xFE, 0xFF, 0xFE})},
+        {255, Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0x00})},
+        {65533, Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF})},
+        {65534, Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00})},
+        {70000, Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.units);
+        std::string text;
+        for (size_t i = 0; i < c.units; ++i)
+            text += "\xCE\xA9"; // U+03A9, one unit each
+        const std::string bytes = Written(text);
+        ASSERT_EQ(bytes.size(), c.prefix.size() + 2 * c.units);
+        EXPECT_EQ(bytes.substr(0, c.prefix.size()), c.prefix);
+        EXPECT_EQ(bytes.substr(c.prefix.size(), 2), Bytes({0xA9, 0x03}));
+
+        CArchiveReader r(bytes.data(), bytes.size());
+        EXPECT_EQ(r.ReadString(), text);
+        EXPECT_TRUE(r.AtEnd());
+    }
+}
+
+TEST(ArchiveWriter, EveryCharacterComesBack)
+{
+    const std::vector<std::string> texts = {
+        "caf\xC3\xA9_\xCE\xA9", "\xE9\xA1\xA7\xE5\xAE\xA2", "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89",
+        "e\xCC\x81" "a\xCC\x8A", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "caf\xC3\xA9", std::string(300, 'x') + "\xCE\xA9",
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const std::string bytes = Written(text) + Bytes({7, 0, 0, 0});
+        CArchiveReader r(bytes.data(), bytes.size());
+        EXPECT_EQ(r.ReadString(), text);
+        EXPECT_EQ(r.ReadInt32(), 7);
+    }
+}
+
 TEST(ArchiveWriter, TextEndsAtItsFirstNul)
 {
     EXPECT_EQ(Written(std::string("ab\0cd", 5)), Bytes({2, 'a', 'b'}));
@@ -74,17 +142,21 @@ TEST(ArchiveReader, TextKeepsWhatComesBeforeANul)
     EXPECT_EQ(r.ReadInt32(), 7);
 }
 
-TEST(ArchiveReader, WideTextBecomesSingleBytes)
+TEST(ArchiveReader, WideTextKeepsEveryCharacter)
 {
     struct Case {
         const char* what;
         std::string bytes;
         std::string text;
     };
+    const std::string replacement = "\xEF\xBF\xBD";
     const std::vector<Case> cases = {
         {"ascii", Bytes({0xFF, 0xFE, 0xFF, 2, 'h', 0, 'i', 0}), "hi"},
-        {"latin-1", Bytes({0xFF, 0xFE, 0xFF, 2, 0xE9, 0x00, 0xFF, 0x00}), "\xE9\xFF"},
-        {"outside latin-1", Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0xAC, 0x20, 0x00, 0x01}), "a??"},
+        {"latin-1", Bytes({0xFF, 0xFE, 0xFF, 2, 0xE9, 0x00, 0xFF, 0x00}), "\xC3\xA9\xC3\xBF"},
+        {"outside latin-1", Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0xAC, 0x20, 0x00, 0x01}), "a\xE2\x82\xAC\xC4\x80"},
+        {"surrogate pair", Bytes({0xFF, 0xFE, 0xFF, 3, 0x3C, 0xD8, 0x89, 0xDF, '!', 0}), "\xF0\x9F\x8E\x89!"},
+        {"lone high surrogate", Bytes({0xFF, 0xFE, 0xFF, 2, 0x3C, 0xD8, 'x', 0}), replacement + "x"},
+        {"lone low surrogate at the end", Bytes({0xFF, 0xFE, 0xFF, 2, 'x', 0, 0x89, 0xDF}), "x" + replacement},
         {"nul inside", Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0, 0, 'b', 0}), "a"},
         {"empty", Bytes({0xFF, 0xFE, 0xFF, 0}), ""},
         {"three-byte count", Bytes({0xFF, 0xFE, 0xFF, 0xFF, 1, 0, 'x', 0}), "x"},
@@ -113,6 +185,7 @@ TEST(ArchiveReader, ItemsPastTheEndThrow)
         {"long text cut short", Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}) + std::string(100, 'x')},
         {"text of 4 GiB", Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a'})},
         {"wide text without its units", Bytes({0xFF, 0xFE, 0xFF, 2, 'a', 0, 'b'})},
+        {"wide text cut inside a pair", Bytes({0xFF, 0xFE, 0xFF, 2, 0x3C, 0xD8, 0x89})},
         {"wide text of 8 GiB", Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
         {"wide marker alone", Bytes({0xFF, 0xFE, 0xFF})},
     };

@@ -301,3 +301,42 @@ TEST(ExportSQL, ScriptRunsInSqlite)
 }
 
 } // namespace
+
+// The script is UTF-8: ASCII is as before, a Latin-1 letter takes two bytes,
+// and every other character its UTF-8 bytes. SQLite reads such names as
+// they are written.
+TEST(ExportSQL, ScriptIsUtf8AndSqliteKeepsEveryName)
+{
+    CKorvoDoc doc;
+    KorvoTableView* customers = AddTestTable(doc, "\xE9\xA1\xA7\xE5\xAE\xA2", {}); // 顧客
+    AddColumn(customers, "caf\xC3\xA9_\xCE\xA9", "TEXT", true, "'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89'", true,
+              false, "");
+    KorvoTableView* stray = AddTestTable(doc, "t", {});
+    AddColumn(stray, "caf\xE9", "TEXT", false, "", false, false, ""); // a byte that is not UTF-8
+
+    const std::string text = doc.ExportSQLText();
+    EXPECT_EQ(text,
+              "CREATE TABLE \xE9\xA1\xA7\xE5\xAE\xA2 (\r\n"
+              "\tcaf\xC3\xA9_\xCE\xA9 TEXT DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89' NOT NULL, \r\n"
+              "\tPRIMARY KEY(caf\xC3\xA9_\xCE\xA9));\r\n\r\n"
+              "CREATE TABLE t (\r\n"
+              "\tcaf\xC3\xA9 TEXT);\r\n\r\n");
+
+    TempDir dir;
+    const std::string script = dir.File("unicode.sql");
+    char error[500] = "";
+    ASSERT_TRUE(doc.ExportSQL(script.c_str(), error, sizeof error)) << error;
+    EXPECT_EQ(ReadWholeFile(script), text);
+    const std::string command = "sqlite3 -bail -batch " + dir.File("db.sqlite") + " '.read " + script + "'"
+        + " 'SELECT name FROM sqlite_master WHERE type = \"table\" ORDER BY name;'"
+        + " 'SELECT name, dflt_value FROM pragma_table_info(\"\xE9\xA1\xA7\xE5\xAE\xA2\");' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << output;
+    EXPECT_EQ(output, "t\n\xE9\xA1\xA7\xE5\xAE\xA2\n"
+                      "caf\xC3\xA9_\xCE\xA9|'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89'\n");
+}

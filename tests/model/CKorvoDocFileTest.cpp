@@ -89,7 +89,7 @@ protected:
         a->m_def.m_strCheck = std::string(255, 'k');
         a->m_def.m_strDescription = std::string(65534, 'd');
         a->m_def.AddColumn(std::make_unique<CColumn>("id", "integer", true, "0", true, false, "id > 0", "key"));
-        a->m_def.AddColumn(std::make_unique<CColumn>("code", "char(3)", false, "'x'", false, true, "", "\xE9t\xE9"));
+        a->m_def.AddColumn(std::make_unique<CColumn>("code", "char(3)", false, "'x'", false, true, "", "\xC3\xA9t\xC3\xA9"));
         a->m_def.AddColumn(std::make_unique<CColumn>("n", "", true, "", false, true, "n<>1", ""));
         KorvoTableView* b = AddTestTable(doc, "b", {"id", "a_id", "a_code"}, -50, 70);
         b->m_def.m_columns[2]->m_bPrimaryKey = true;
@@ -205,7 +205,7 @@ TEST_F(RichDiagram, BytesAfterTheLastItemAreIgnored)
     EXPECT_EQ(back.SaveToBytes(), bytes);
 }
 
-TEST(DiagramFile, WideTextInAFileIsRead)
+TEST(DiagramFile, WideTextInAFileKeepsEveryCharacter)
 {
     CArchiveWriter w;
     w.WriteInt32(CKorvoDoc::kMagic);
@@ -224,7 +224,85 @@ TEST(DiagramFile, WideTextInAFileIsRead)
     CKorvoDoc doc;
     ASSERT_EQ(Load(doc, w.Bytes()).status, LoadStatus::Loaded);
     ASSERT_EQ(doc.m_tables.size(), 1u);
-    EXPECT_EQ(doc.m_tables[0]->GetName(), "k\xF6?");
+    EXPECT_EQ(doc.m_tables[0]->GetName(), "k\xC3\xB6\xD0\xBA");
+}
+
+// A diagram whose Latin-1 letters fit one byte each is written exactly as
+// before text became UTF-8 in memory: the narrow form, one byte a letter.
+TEST(DiagramFile, LatinOnlyDiagramKeepsItsSingleByteForm)
+{
+    CKorvoDoc doc;
+    auto table = std::make_unique<KorvoTableView>();
+    table->m_def.m_strName = "Gr\xC3\xBC\xC3\x9F" "e";
+    table->m_def.m_strDescription = "\xC3\xA9t\xC3\xA9";
+    table->m_def.AddColumn(std::make_unique<CColumn>("caf\xC3\xA9", "int", false, "", false, false, "", ""));
+    doc.AddTable(std::move(table));
+
+    const std::string expected = Bytes({0x20, 0x44, 0x52, 0x45, 2, 0, 0, 0, 1, 0, 0, 0})
+        + Int(1) + Bytes({5, 'G', 'r', 0xFC, 0xDF, 'e'}) + Int(0) + Int(0) + Int(0) + Int(0)
+        + Bytes({0, 3, 0xE9, 't', 0xE9})
+        + Bytes({4, 'c', 'a', 'f', 0xE9, 3, 'i', 'n', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0})
+        + Int(0) + DefaultFontBytes() + Int(5) + Int(5);
+    EXPECT_EQ(doc.SaveToBytes(), expected);
+}
+
+// Names, checks, descriptions and every column text beyond Latin-1.
+class WideTextDiagram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KorvoTableView* a = AddTestTable(doc, "caf\xC3\xA9_\xCE\xA9", {}, 1440, -2880);
+        a->m_def.m_strCheck = "\xE9\xA1\xA7\xE5\xAE\xA2 > 0";
+        a->m_def.m_strDescription = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89 " + std::string(300, 'd');
+        a->m_def.AddColumn(std::make_unique<CColumn>("\xE9\xA1\xA7\xE5\xAE\xA2", "\xD7\xA9\xD7\x9C", true,
+                                                     "'e\xCC\x81'", true, false, "x <> '\xF0\x9F\x8E\x89'",
+                                                     "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"));
+        KorvoTableView* b = AddTestTable(doc, "Gr\xC3\xBC\xC3\x9F" "e", {"id"});
+        Relate(doc, b, {0}, a, {0});
+    }
+
+    CKorvoDoc doc;
+};
+
+TEST_F(WideTextDiagram, EveryCharacterSurvivesSaveAndOpen)
+{
+    const std::string bytes = doc.SaveToBytes();
+    // The Latin-1 table keeps its narrow name, the other one goes wide.
+    EXPECT_NE(bytes.find(Bytes({5, 'G', 'r', 0xFC, 0xDF, 'e'})), std::string::npos);
+    EXPECT_NE(bytes.find(Bytes({0xFF, 0xFE, 0xFF, 6, 'c', 0, 'a', 0, 'f', 0, 0xE9, 0, '_', 0, 0xA9, 0x03})),
+              std::string::npos);
+
+    CKorvoDoc back;
+    ASSERT_EQ(Load(back, bytes).status, LoadStatus::Loaded);
+    ASSERT_EQ(back.m_tables.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const CTableDef& want = doc.m_tables[i]->m_def;
+        const CTableDef& got = back.m_tables[i]->m_def;
+        EXPECT_EQ(got.m_strName, want.m_strName);
+        EXPECT_EQ(got.m_strCheck, want.m_strCheck);
+        EXPECT_EQ(got.m_strDescription, want.m_strDescription);
+        ASSERT_EQ(got.m_columns.size(), want.m_columns.size());
+        for (size_t c = 0; c < want.m_columns.size(); ++c) {
+            EXPECT_EQ(got.m_columns[c]->m_strName, want.m_columns[c]->m_strName);
+            EXPECT_EQ(got.m_columns[c]->m_strType, want.m_columns[c]->m_strType);
+            EXPECT_EQ(got.m_columns[c]->m_strDefault, want.m_columns[c]->m_strDefault);
+            EXPECT_EQ(got.m_columns[c]->m_strCheck, want.m_columns[c]->m_strCheck);
+            EXPECT_EQ(got.m_columns[c]->m_strDescription, want.m_columns[c]->m_strDescription);
+        }
+    }
+    ASSERT_EQ(back.m_relations.size(), 1u);
+    EXPECT_EQ(back.SaveToBytes(), bytes);
+}
+
+TEST_F(WideTextDiagram, EveryCutShortFileFailsAsUnexpected)
+{
+    const std::string bytes = doc.SaveToBytes();
+    for (size_t length = 1; length < bytes.size(); ++length) {
+        CKorvoDoc back;
+        const LoadOutcome outcome = back.LoadFromBytes(bytes.data(), length);
+        ASSERT_EQ(outcome.status, LoadStatus::Unexpected) << "cut at " << length;
+        ASSERT_TRUE(back.m_tables.empty()) << "cut at " << length;
+    }
 }
 
 // Builds a version-1 file: two tables, one relation from b's column 1 to a's

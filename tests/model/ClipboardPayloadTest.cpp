@@ -269,3 +269,42 @@ TEST(ClipboardPasteFarOut, ExtremePositionsDoNotOverflow)
 }
 
 } // namespace
+
+// Texts beyond Latin-1 travel in the wide form and arrive whole; a payload
+// cut anywhere inside a wide text is refused whole.
+TEST(ClipboardWideText, EveryCharacterArrivesAndACutPayloadIsRefused)
+{
+    CKorvoDoc source;
+    KorvoTableView* a = AddTestTable(source, "\xE9\xA1\xA7\xE5\xAE\xA2", {}, 100, -100);
+    a->m_def.m_strDescription = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89";
+    a->m_def.AddColumn(std::make_unique<CColumn>("caf\xC3\xA9_\xCE\xA9", "int", false, "", true, false,
+                                                 "e\xCC\x81" "a\xCC\x8A", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"));
+    KorvoTableView* b = AddTestTable(source, "caf\xC3\xA9", {"id"}, 900, -100);
+    Relate(source, b, {0}, a, {0});
+    a->m_bSelected = true;
+    b->m_bSelected = true;
+    const std::string payload = BuildClipboardPayload(source);
+    EXPECT_NE(payload.find(Bytes({0xFF, 0xFE, 0xFF, 2, 0x67, 0x98, 0xA2, 0x5B})), std::string::npos);
+    EXPECT_NE(payload.find(Bytes({4, 'c', 'a', 'f', 0xE9})), std::string::npos) << "Latin-1 stays narrow";
+
+    CKorvoDoc target;
+    const PasteOutcome outcome = Paste(target, payload);
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    ASSERT_EQ(target.m_tables.size(), 2u);
+    const KorvoTableView& got = *target.m_tables[0];
+    EXPECT_EQ(got.m_def.m_strName, a->m_def.m_strName);
+    EXPECT_EQ(got.m_def.m_strDescription, a->m_def.m_strDescription);
+    ASSERT_EQ(got.m_def.m_columns.size(), 1u);
+    EXPECT_EQ(got.m_def.m_columns[0]->m_strName, "caf\xC3\xA9_\xCE\xA9");
+    EXPECT_EQ(got.m_def.m_columns[0]->m_strCheck, "e\xCC\x81" "a\xCC\x8A");
+    EXPECT_EQ(got.m_def.m_columns[0]->m_strDescription, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
+    EXPECT_EQ(target.m_tables[1]->m_def.m_strName, "caf\xC3\xA9");
+    EXPECT_EQ(target.m_relations.size(), 1u);
+
+    for (size_t length = 1; length < payload.size(); ++length) {
+        CKorvoDoc cut;
+        const PasteOutcome refused = PasteClipboardPayload(cut, payload.data(), length, CPoint{0, 0});
+        ASSERT_FALSE(refused.ok) << "cut at " << length;
+        ASSERT_TRUE(cut.m_tables.empty()) << "cut at " << length;
+    }
+}

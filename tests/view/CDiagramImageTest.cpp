@@ -10,6 +10,9 @@
 #include <QImage>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,6 +40,20 @@ int PdfPageCount(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     return int(QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+// The text of a PDF as poppler's pdftotext reads it, in UTF-8.
+std::string PdfText(const std::string& path)
+{
+    const std::string command = "pdftotext -enc UTF-8 '" + path + "' - 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return "cannot run pdftotext";
+    std::string output;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    return pclose(pipe) == 0 ? output : "pdftotext failed: " + output;
 }
 
 } // namespace
@@ -73,6 +90,87 @@ TEST_F(CDiagramImageTest, SvgAndPdfUseTheSameDrawing)
     doc.m_tables[1]->m_x = 12000; // into the second page across
     ASSERT_EQ(CDiagramImage::Write(doc, File("out.pdf")), QString());
     EXPECT_EQ(PdfPageCount(File("out.pdf")), 2);
+}
+
+namespace {
+
+// The name line of a table in a PNG at 96 dpi, inside the frame bands.
+QImage NameLine(const QImage& image, const KorvoTableView& t)
+{
+    const int left = (t.m_x + 360) / 15 + 2;
+    const int right = (t.m_x + t.m_cx + 360) / 15 - 2;
+    const int top = (-t.m_y + 360 + 45) / 15;
+    const int bottom = (-t.m_y + 360 + 45 + t.m_nLineHeight) / 15;
+    return image.copy(QRect(QPoint(left, top), QPoint(right, bottom)));
+}
+
+int Ink(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += qGray(image.pixel(x, y)) < 128;
+    return count;
+}
+
+int Coloured(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 80;
+        }
+    return count;
+}
+
+} // namespace
+
+// Names beyond Latin-1 draw with the glyphs of fallback fonts in all three
+// formats: ink where the ideographs stand (in their own order, so no box of
+// a missing glyph), the emoji in colour, and the text itself in SVG and PDF.
+TEST(CDiagramImageText, EveryScriptDrawsItsGlyphs)
+{
+    CAppState::Get() = CAppState();
+    TempDir dir;
+    CKorvoDoc doc;
+    const std::string kunden = "\xE9\xA1\xA7\xE5\xAE\xA2";    // 顧客
+    const std::string swapped = "\xE5\xAE\xA2\xE9\xA1\xA7";   // 客顧
+    const std::string party = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89"; // Grüße 🎉
+    const std::string shalom = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    AddTable(doc, kunden, 0, 0);
+    AddTable(doc, swapped, 0, -1500);
+    AddTable(doc, party, 0, -3000);
+    AddTable(doc, shalom, 0, -4500, {"caf\xC3\xA9_\xCE\xA9", "e\xCC\x81"});
+
+    const QString png = QString::fromStdString(dir.File("names.png"));
+    ASSERT_EQ(CDiagramImage::Write(doc, png), QString());
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    const QImage first = NameLine(image, *doc.m_tables[0]);
+    const QImage second = NameLine(image, *doc.m_tables[1]);
+    EXPECT_GT(Ink(first), 40) << "the ideographs' strokes";
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second) << "two different glyphs, not two missing-glyph boxes";
+    EXPECT_GT(Coloured(NameLine(image, *doc.m_tables[2])), 10) << "the emoji in colour";
+    EXPECT_GT(Ink(NameLine(image, *doc.m_tables[3])), 15);
+
+    const QString svgPath = QString::fromStdString(dir.File("names.svg"));
+    ASSERT_EQ(CDiagramImage::Write(doc, svgPath), QString());
+    QFile svg(svgPath);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svg.readAll();
+    // Each run of text from one font is a text element of its own.
+    for (const char* run : {"\xE9\xA1\xA7\xE5\xAE\xA2", "Gr\xC3\xBC\xC3\x9F" "e", "\xF0\x9F\x8E\x89",
+                            "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", "caf\xC3\xA9_", "\xCE\xA9"})
+        EXPECT_TRUE(svgText.contains(QByteArray(">") + run)) << run;
+
+    const std::string pdf = dir.File("names.pdf");
+    ASSERT_EQ(CDiagramImage::Write(doc, QString::fromStdString(pdf)), QString());
+    const std::string text = PdfText(pdf);
+    for (const std::string& name :
+         {kunden, swapped, shalom, std::string("Gr\xC3\xBC\xC3\x9F" "e"), std::string("caf\xC3\xA9_\xCE\xA9")})
+        EXPECT_NE(text.find(name), std::string::npos) << name << " in: " << text;
 }
 
 TEST_F(CDiagramImageTest, RefusesUnknownTypesAndKeepsTheOldFileWhenWritingFails)

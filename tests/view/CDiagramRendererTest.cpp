@@ -4,6 +4,7 @@
 #include "CKorvoDC.h"
 #include "DiagramBuilder.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 
@@ -48,6 +49,27 @@ TEST(CKorvoDC, DiagramFontMeasuresTwelvePointArialAsOneSixteenPixelLine)
     EXPECT_EQ((dc.LPtoDP(CPoint{150, -150})), (CPoint{10, 10}));
     EXPECT_EQ((dc.DPtoLP(CPoint{1, -1})), (CPoint{15, 15}));
     EXPECT_EQ((dc.LPtoDP(CSize{-300, 450})), (CSize{20, 30}));
+}
+
+// Latin-1 text is summed from the advance table, other text laid out whole:
+// both agree where they meet, ideographs take about an em each from a
+// fallback font, and combining marks add no width of their own.
+TEST(CKorvoDC, TextBeyondLatin1IsMeasuredWithTheFontsThatDrawIt)
+{
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SelectFont(CKorvoDC::MakeFont(KorvoLogFont(), kDpi));
+    const int32_t em = dc.Font().pixelSize() * 15;
+    const QFontMetricsF metrics(dc.Font());
+    for (const char* latin : {"Gr\xC3\xBC\xC3\x9F" "e", "caf\xC3\xA9_table", "\xC2\xA9 \xC3\xBF"}) {
+        SCOPED_TRACE(latin);
+        EXPECT_NEAR(dc.GetTextWidth(latin), metrics.horizontalAdvance(QString::fromUtf8(latin)) * 15, 15);
+    }
+    const int32_t ideographs = dc.GetTextWidth("\xE9\xA1\xA7\xE5\xAE\xA2"); // 顧客
+    EXPECT_GE(ideographs, 2 * em * 9 / 10);
+    EXPECT_LE(ideographs, 2 * em * 11 / 10);
+    EXPECT_NEAR(dc.GetTextWidth("cafe\xCC\x81_\xCE\xA9"), dc.GetTextWidth("caf\xC3\xA9_\xCE\xA9"), 15);
+    EXPECT_GT(dc.GetTextWidth("\xF0\x9F\x8E\x89"), em / 2) << "the emoji font's glyph";
+    EXPECT_GT(dc.GetTextWidth("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"), dc.GetTextWidth("\xD7\xA9"));
 }
 
 TEST(CDiagramRenderer, DefaultTableHasFrameNameLineAndSeparatorWhereTheLayoutPutsThem)

@@ -119,6 +119,34 @@ TEST_F(CKorvoViewCommandsTest, ImportSqlMergesTheScriptOrShowsTheLibrarysError)
     EXPECT_EQ(seam.messages.size(), 1) << "a cancelled dialog does nothing";
 }
 
+// ddlread passes over what its names cannot hold: the import goes on and
+// then says which names lost characters. An error text with a string
+// literal of any bytes shows as text.
+TEST_F(CKorvoViewCommandsTest, ImportSqlWarnsAboutNamesThatLostCharacters)
+{
+    seam.openFileName = WriteFile(QStringLiteral("caf\u00E9.sql"),
+                                  "CREATE TABLE caf\xC3\xA9 (id INT, -- \xE9\xA1\xA7\xE5\xAE\xA2 stays a comment\n"
+                                  " note CHAR(9) DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e',\n \xCE\xA9 INT);\n");
+    view.OnImportSQL();
+    ASSERT_EQ(doc().m_tables.size(), 1u);
+    EXPECT_EQ(doc().m_tables[0]->m_def.m_strName, "caf");
+    EXPECT_EQ(doc().m_tables[0]->m_def.m_columns[1]->m_strDefault, "'Gr\xC3\xBC\xC3\x9F" "e'");
+    ASSERT_EQ(seam.messages.size(), 1);
+    EXPECT_TRUE(seam.messages[0].contains(QStringLiteral("caf\u00E9 became caf (line 1); \u03A9 was dropped (line 3)")))
+        << seam.messages[0].toStdString();
+    EXPECT_EQ(seam.icons.back(), QMessageBox::Warning);
+
+    seam.messages.clear();
+    seam.openFileName = WriteFile(QStringLiteral("plain.sql"), "CREATE TABLE t (id INT);\n");
+    view.OnImportSQL();
+    EXPECT_TRUE(seam.messages.isEmpty()) << "nothing to say about an ASCII script";
+
+    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT '\xE9\xA1\xA7');\n");
+    view.OnImportSQL();
+    ASSERT_EQ(seam.messages.size(), 1);
+    EXPECT_EQ(seam.messages[0], QStringLiteral("Error importing: 1: parse error at '\u9867'\n"));
+}
+
 TEST_F(CKorvoViewCommandsTest, CopyAndPasteThroughTheClipboardIntoAnotherDiagram)
 {
     KorvoTableView* a = AddTable(doc(), "a", 3000, -3000, {"x", "y"});

@@ -3,6 +3,7 @@
 #include "CKorvoDC.h"
 #include "CSqlImporter.h"
 #include "DiagramBuilder.h"
+#include "TextEncoding.h"
 #include "ddlread.h"
 
 #include <QTemporaryDir>
@@ -220,4 +221,48 @@ TEST_F(CSqlImporterTest, FailedImportLeavesTheDiagramAloneAndReportsTheLine)
     EXPECT_EQ(m_error.back(), '\n');
     EXPECT_EQ(doc.m_tables.size(), 1u);
     EXPECT_FALSE(doc.IsModified());
+}
+
+// A Korvo-language script in UTF-8: comments, string literals in defaults
+// and checks carry any character; the merge keeps the diagram's own
+// descriptions. The same script saved as Latin-1 reads as the same text.
+TEST_F(CSqlImporterTest, TextOfAUtf8OrLatin1ScriptArrivesAsUtf8)
+{
+    KorvoTableView* kept = AddTable(doc, "orders", 0, 0, {"id"});
+    kept->m_def.m_strDescription = "\xE6\xB3\xA8\xE6\x96\x87 \xF0\x9F\x8E\x89"; // 注文 🎉
+    kept->m_def.m_columns[0]->m_strDescription = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    ASSERT_TRUE(Import("-- \xE9\xA1\xA7\xE5\xAE\xA2: Kunden, Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89\n"
+                       "CREATE TABLE orders (id INT, -- caf\xC3\xA9_\xCE\xA9\n"
+                       " note VARCHAR(20) DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89'"
+                       " CHECK (note <> 'e\xCC\x81'), CHECK (id <> '\xD7\xA9'));"))
+        << m_error;
+    ASSERT_EQ(doc.m_tables.size(), 1u);
+    const KorvoTableView* t = doc.m_tables[0].get();
+    EXPECT_EQ(t->m_def.m_strDescription, "\xE6\xB3\xA8\xE6\x96\x87 \xF0\x9F\x8E\x89");
+    EXPECT_EQ(t->m_def.m_strCheck, "id <> '\xD7\xA9'");
+    ASSERT_EQ(t->m_def.m_columns.size(), 2u);
+    EXPECT_EQ(t->m_def.m_columns[0]->m_strDescription, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
+    EXPECT_EQ(t->m_def.m_columns[1]->m_strDefault, "'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89'");
+    EXPECT_EQ(t->m_def.m_columns[1]->m_strCheck, "note <> 'e\xCC\x81'");
+
+    ASSERT_TRUE(Import("CREATE TABLE latin (c CHAR(4) DEFAULT 'caf\xE9' CHECK (c <> '\xA3'));")) << m_error;
+    const KorvoTableView* latin = doc.m_tables[1].get();
+    EXPECT_EQ(latin->m_def.m_columns[0]->m_strDefault, "'caf\xC3\xA9'");
+    EXPECT_EQ(latin->m_def.m_columns[0]->m_strCheck, "c <> '\xC2\xA3'");
+}
+
+// Bytes that are no UTF-8 at all, in every place a script can hold them,
+// import without harm and leave only well-formed text in the diagram.
+TEST_F(CSqlImporterTest, InvalidUtf8NeverLeavesBrokenText)
+{
+    ASSERT_TRUE(Import("CREATE TABLE t (a INT DEFAULT '\xC3\x28\xFF\xED\xA0\x80' CHECK (a <> '\xF0\x9F'),"
+                       " b\xFE INT);"))
+        << m_error;
+    ASSERT_EQ(doc.m_tables.size(), 1u);
+    for (const auto& column : doc.m_tables[0]->m_def.m_columns) {
+        EXPECT_TRUE(TextEncoding::IsUtf8(column->m_strName));
+        EXPECT_TRUE(TextEncoding::IsUtf8(column->m_strDefault));
+        EXPECT_TRUE(TextEncoding::IsUtf8(column->m_strCheck));
+    }
+    EXPECT_EQ(doc.m_tables[0]->m_def.m_columns[0]->m_strDefault, "'\xC3\x83(\xC3\xBF\xC3\xAD\xC2\xA0\xC2\x80'");
 }

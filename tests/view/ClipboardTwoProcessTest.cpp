@@ -54,13 +54,33 @@ private:
     QString m_display;
 };
 
-void StartPeer(QProcess& peer, const QString& display, const char* mode)
+void StartPeer(QProcess& peer, const QString& display, const QStringList& arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     peer.setProcessEnvironment(env);
-    peer.start(QStringLiteral(KORVO_CLIPBOARD_PEER), {QString::fromLatin1(mode)});
+    peer.start(QStringLiteral(KORVO_CLIPBOARD_PEER), arguments);
+}
+
+// Copies in one program and pastes in another; returns what the paster printed.
+QByteArray CopyAndPaste(const QString& display, const QStringList& copyArguments)
+{
+    QProcess copier;
+    StartPeer(copier, display, copyArguments);
+    if (!copier.waitForReadyRead(20000)) {
+        ADD_FAILURE() << copier.readAllStandardError().toStdString();
+        return QByteArray();
+    }
+    EXPECT_EQ(copier.readLine().trimmed(), QByteArray("copied"));
+
+    QProcess paster;
+    StartPeer(paster, display, {QStringLiteral("paste")});
+    EXPECT_TRUE(paster.waitForFinished(30000));
+    EXPECT_EQ(paster.exitCode(), 0) << paster.readAllStandardError().toStdString();
+    copier.terminate();
+    copier.waitForFinished(5000);
+    return paster.readAllStandardOutput();
 }
 
 } // namespace
@@ -71,18 +91,20 @@ TEST(ClipboardBetweenProcesses, TablesAndTheirRelationArriveInTheOtherProgram)
     if (server.Display().isEmpty())
         GTEST_SKIP() << "no Xvfb on this machine";
 
-    QProcess copier;
-    StartPeer(copier, server.Display(), "copy");
-    ASSERT_TRUE(copier.waitForReadyRead(20000)) << copier.readAllStandardError().toStdString();
-    ASSERT_EQ(copier.readLine().trimmed(), QByteArray("copied"));
+    const QByteArray out = CopyAndPaste(server.Display(), {QStringLiteral("copy")});
+    EXPECT_EQ(out.split('\n').value(0), QByteArray("tables=alpha* beta* relations=1 beta->alpha"));
+}
 
-    QProcess paster;
-    StartPeer(paster, server.Display(), "paste");
-    ASSERT_TRUE(paster.waitForFinished(30000));
-    const QByteArray out = paster.readAllStandardOutput().trimmed();
-    EXPECT_EQ(paster.exitCode(), 0) << paster.readAllStandardError().toStdString();
-    EXPECT_EQ(out, QByteArray("tables=alpha* beta* relations=1 beta->alpha"));
+TEST(ClipboardBetweenProcesses, TextsBeyondLatin1ArriveWhole)
+{
+    Xvfb server;
+    if (server.Display().isEmpty())
+        GTEST_SKIP() << "no Xvfb on this machine";
 
-    copier.terminate();
-    copier.waitForFinished(5000);
+    const QByteArray kunden = "\xE9\xA1\xA7\xE5\xAE\xA2";
+    const QByteArray party = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89";
+    const QByteArray out = CopyAndPaste(server.Display(), {QStringLiteral("copy"), QStringLiteral("unicode")});
+    EXPECT_EQ(out, "tables=" + kunden + "* " + party + "* relations=1 " + party + "->" + kunden + "\n"
+                       + kunden + "|caf\xC3\xA9_\xCE\xA9|\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D\n"
+                       + party + "|e\xCC\x81" "a\xCC\x8A|\n");
 }
