@@ -1,0 +1,21 @@
+#pragma once
+
+#include "CKorvoDoc.h"
+#include "DiagramMetrics.h"
+#include "FakeSurface.h"
+#include "Placement.h"
+
+#include <numeric>
+#include <vector>
+
+// The printable page of the default paper and margins: letter, quarter-inch margins.
+inline constexpr PageArea kLetterPage{11520 - 720, 15840 - 720};
+
+// Measures every table and lays the diagram out as an import of all its
+// tables into an empty diagram does, in document order.
+inline void LayOutAsImport(CKorvoDoc& doc, const CMeasureSurface& surface, PageArea page = kLetterPage)
+{
+    std::vector<int> all(doc.m_tables.size());
+    std::iota(all.begin(), all.end(), 0);
+    ApplyMoves(doc, PlaceImportedTables(doc, all, page, &surface));
+}
