@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CKorvoDoc.h"
+#include "DiagramArrange.h"
 #include "DiagramMetrics.h"
 #include "FakeSurface.h"
 #include "Placement.h"
@@ -18,4 +19,16 @@ inline void LayOutAsImport(CKorvoDoc& doc, const CMeasureSurface& surface, PageA
     std::vector<int> all(doc.m_tables.size());
     std::iota(all.begin(), all.end(), 0);
     ApplyMoves(doc, PlaceImportedTables(doc, all, page, &surface));
+}
+
+// Measures, arranges the whole diagram and applies the result.
+inline ArrangeResult ArrangeAll(CKorvoDoc& doc, const CMeasureSurface& surface, PageArea page = kLetterPage)
+{
+    MeasureTables(doc, surface);
+    ArrangeOptions options;
+    options.page = page;
+    ArrangeResult result = ArrangeTables(doc, options);
+    if (result.status == ArrangeStatus::Arranged)
+        ApplyMoves(doc, result.change);
+    return result;
 }
