@@ -25,7 +25,8 @@ constexpr size_t kClusterAbove = 100;
 constexpr size_t kClusterSize = 60;
 // Lines per table up to which a large group also gets a single drawing, and
 // the size above which it never does (Graphviz's time grows faster than the
-// group, and a cancel cannot stop it).
+// group, and a cancel cannot stop it) and its clusters are simply packed in
+// rows (rating the other placement would cost seconds).
 constexpr double kTreeLike = 1.25;
 constexpr size_t kWholeAtMost = 2000;
 
@@ -241,13 +242,13 @@ private:
                 return false;
             boxes.push_back({Saturate(drawn[c].width), Saturate(drawn[c].height), 0});
         }
-        // The clusters as boxes: in layers (compacted and folded), or packed
-        // in rows in the order a walk along their heaviest links visits
-        // them, which is denser; the better result is kept.
-        BoxSet layered;
-        if (!Draw(boxes, clusterLinks, {}, nullptr, layered))
-            return false;
-        BoxSet packed = layered;
+        // The clusters as boxes: packed in rows in the order a walk along
+        // their heaviest links visits them, or in layers (compacted and
+        // folded), whichever reads better. Beyond kWholeAtMost tables only
+        // the rows: rating a layout then costs seconds of its own.
+        BoxSet packed;
+        for (const LayeredNode& box : boxes)
+            packed.Add(box.cx, box.cy);
         PackInOrder(packed, WalkOrder(clusters, clusterLinks), TargetWidth(packed), kArrangeGap);
         auto place = [&](const BoxSet& whole) {
             BoxSet set;
@@ -262,10 +263,17 @@ private:
             set.Normalize();
             return set;
         };
+        out = place(packed);
+        if (nodes.size() > kWholeAtMost)
+            return true;
+        BoxSet layered;
+        if (!Draw(boxes, clusterLinks, {}, nullptr, layered))
+            return false;
+        BoxSet inLayers = place(layered);
         std::vector<int> all(nodes.size());
         std::iota(all.begin(), all.end(), 0);
-        BoxSet a = place(layered), b = place(packed);
-        out = Better(score(b, all), score(a, all)) ? std::move(b) : std::move(a);
+        if (Better(score(inLayers, all), score(out, all)))
+            out = std::move(inLayers);
         return true;
     }
 

@@ -3,6 +3,8 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -88,12 +90,35 @@ Effort EffortFor(size_t nodes, size_t edges)
     return effort;
 }
 
-std::string PortLabel(int rows)
+// A record with one field per row that lines name, in row order, stacked
+// top to bottom (records turn with the layers): what orders the lines is the
+// order of the ports. Rows no line names get no field, since Graphviz 2.42
+// never frees the little text it copies for each field.
+std::string PortLabel(const std::vector<bool>& named)
 {
-    std::string label = "<t>";
-    for (int r = 0; r < rows; ++r)
-        label += "|<r" + std::to_string(r) + ">";
+    std::string label;
+    for (size_t r = 0; r < named.size(); ++r)
+        if (named[r])
+            label += (label.empty() ? "<r" : "|<r") + std::to_string(r) + ">";
     return label;
+}
+
+// A Graphviz context with the dot layout alone. Graphviz's usual start-up
+// loads every installed plugin, among them a text layout that starts
+// fontconfig and Pango (and a thread of theirs) to measure labels that the
+// boxes here do not have; without it Graphviz estimates text sizes itself.
+// Where the plugin cannot be loaded directly, the usual start-up serves.
+GVC_t* DotOnlyContext()
+{
+#ifdef KORVO_GRAPHVIZ_DOT_PLUGIN
+    static void* plugin = dlopen(KORVO_GRAPHVIZ_DOT_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    static void* library = plugin ? dlsym(plugin, "gvplugin_dot_layout_LTX_library") : nullptr;
+    if (library) {
+        static const lt_symlist_t builtins[] = {{"gvplugin_dot_layout_LTX_library", library}, {nullptr, nullptr}};
+        return gvContextPlugins(builtins, 0);
+    }
+#endif
+    return gvContext();
 }
 
 } // namespace
@@ -104,7 +129,7 @@ struct CLayeredLayout::Context {
 
 CLayeredLayout::CLayeredLayout() : m_context(std::make_unique<Context>())
 {
-    m_context->gvc = gvContext();
+    m_context->gvc = DotOnlyContext();
 }
 
 CLayeredLayout::~CLayeredLayout()
@@ -155,25 +180,41 @@ LayeredDrawing CLayeredLayout::Draw(const std::vector<LayeredNode>& nodes, const
     Agsym_t* tailport = Attribute(g, AGEDGE, "tailport", "");
     Agsym_t* headport = Attribute(g, AGEDGE, "headport", "");
 
+    auto valid = [&](const LayeredEdge& edge) {
+        return edge.tail >= 0 && edge.head >= 0 && size_t(edge.tail) < nodes.size()
+            && size_t(edge.head) < nodes.size() && edge.tail != edge.head;
+    };
+    auto port = [&](int node, int row) { return row >= 0 && row < nodes[size_t(node)].rows; };
+    std::vector<std::vector<bool>> named(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i)
+        named[i].assign(size_t(std::max(nodes[i].rows, 0)), false);
+    for (const LayeredEdge& edge : edges) {
+        if (!valid(edge))
+            continue;
+        if (port(edge.tail, edge.tailRow))
+            named[size_t(edge.tail)][size_t(edge.tailRow)] = true;
+        if (port(edge.head, edge.headRow))
+            named[size_t(edge.head)][size_t(edge.headRow)] = true;
+    }
+
     std::vector<Agnode_t*> handles(nodes.size());
     for (size_t i = 0; i < nodes.size(); ++i) {
         std::string nodeName = "n" + std::to_string(i);
         handles[i] = agnode(g, nodeName.data(), 1);
         Set(handles[i], width, Number(std::max(nodes[i].cx, 1) / kTwipsPerInch));
         Set(handles[i], height, Number(std::max(nodes[i].cy, 1) / kTwipsPerInch));
-        if (nodes[i].rows > 0)
-            Set(handles[i], label, PortLabel(nodes[i].rows));
+        if (std::find(named[i].begin(), named[i].end(), true) != named[i].end())
+            Set(handles[i], label, PortLabel(named[i]));
     }
     for (const LayeredEdge& edge : edges) {
-        if (edge.tail < 0 || edge.head < 0 || size_t(edge.tail) >= nodes.size() || size_t(edge.head) >= nodes.size()
-            || edge.tail == edge.head)
+        if (!valid(edge))
             continue;
         Agedge_t* e = agedge(g, handles[size_t(edge.tail)], handles[size_t(edge.head)], nullptr, 1);
         if (edge.weight > 1)
             Set(e, weight, std::to_string(edge.weight));
-        if (edge.tailRow >= 0 && edge.tailRow < nodes[size_t(edge.tail)].rows)
+        if (port(edge.tail, edge.tailRow))
             Set(e, tailport, "r" + std::to_string(edge.tailRow));
-        if (edge.headRow >= 0 && edge.headRow < nodes[size_t(edge.head)].rows)
+        if (port(edge.head, edge.headRow))
             Set(e, headport, "r" + std::to_string(edge.headRow));
     }
 

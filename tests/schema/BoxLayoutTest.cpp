@@ -86,8 +86,9 @@ TEST(Compact, ClosesEmptyRoomAndKeepsOrder)
     for (size_t i = 0; i < set.Size(); ++i)
         for (size_t j = 0; j < set.Size(); ++j)
             if (before.x[i] + before.cx[i] <= before.x[j] && set.y[i] - set.cy[i] - kGap < set.y[j]
-                && set.y[j] - set.cy[j] - kGap < set.y[i])
+                && set.y[j] - set.cy[j] - kGap < set.y[i]) {
                 EXPECT_LE(set.x[i] + set.cx[i], set.x[j]) << i << " " << j;
+            }
 }
 
 TEST(Grid, AlignsRowsAndColumnsAndFitsAHeight)
@@ -107,10 +108,11 @@ TEST(Grid, AlignsRowsAndColumnsAndFitsAHeight)
         size_t columns = 1;
         while (columns < sizes.size() && fitting.x[columns] > 0)
             ++columns;
-        if (fitting.height > limit)
+        if (fitting.height > limit) {
             EXPECT_EQ(columns, sizes.size()) << "only a single row may be higher";
-        else if (columns > 1)
+        } else if (columns > 1) {
             EXPECT_GT(Grid(sizes, columns - 1, kGap).height, limit) << "one column fewer would fit";
+        }
     }
 }
 
@@ -139,8 +141,9 @@ TEST(PackInRows, RowsStayWithinTheWidth)
         set.Add(sizes[i].first, sizes[i].second);
         set.x[i] = packing.topLeft[i].first;
         set.y[i] = packing.topLeft[i].second;
-        if (sizes[i].first <= 12000)
+        if (sizes[i].first <= 12000) {
             EXPECT_LE(packing.topLeft[i].first + sizes[i].first, 12000);
+        }
     }
     ExpectApart(set, kGap);
     set.Normalize();

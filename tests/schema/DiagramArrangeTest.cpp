@@ -81,8 +81,9 @@ TEST(ArrangeTables, GeneratedShapesNeverOverlapAndUntangle)
             const LayoutMetrics after = MeasureLayout(*doc);
             EXPECT_EQ(after.overlaps, 0);
             EXPECT_EQ(CountTablesCloserThan(*doc, kGapFloor), 0);
-            if (untangles)
+            if (untangles) {
                 EXPECT_LE(after.crossings * 2, before.crossings) << before.crossings << " before";
+            }
             EXPECT_LE(Tangle(after) * 10, Tangle(before) * 6) << Tangle(before) << " before, " << Tangle(after);
             ExpectOnCanvas(*doc);
             EXPECT_GE(doc->m_nMaxPagesX, result.change.pagesXBefore);
@@ -176,8 +177,9 @@ TEST(ArrangeTables, SelectionMovesAndAvoidsOnlyWhatItMust)
         EXPECT_TRUE(chosen.count(move.table)) << "moved unselected table " << move.table;
     ApplyMoves(*doc, result.change);
     for (size_t i = 0; i < doc->m_tables.size(); ++i)
-        if (!chosen.count(int(i)))
+        if (!chosen.count(int(i))) {
             EXPECT_EQ((CPoint{doc->m_tables[i]->m_x, doc->m_tables[i]->m_y}), before[i]);
+        }
     EXPECT_EQ(MeasureLayout(*doc).overlaps, 0);
     EXPECT_EQ(CountTablesCloserThan(*doc, kGapFloor), 0);
     ExpectOnCanvas(*doc);
