@@ -195,8 +195,8 @@ public:
     }
 
 private:
-    // The group split into clusters, each drawn on its own, then the
-    // clusters as boxes drawn in layers, compacted and folded.
+    // The group split into clusters, each drawn on its own; then the
+    // clusters placed as whole boxes.
     bool DrawClustered(const std::vector<LayeredNode>& nodes, const std::vector<LayeredEdge>& edges,
                        const Score& score, BoxSet& out)
     {
