@@ -1,0 +1,122 @@
+#include "SqlUtf8.h"
+
+namespace {
+
+// Windows-1252 for 0x80..0x9F; the five unassigned bytes keep their C1 code.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+} // namespace
+
+char32_t DecodeUtf8(std::string_view text, size_t& pos)
+{
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    size_t extra;
+    char32_t cp;
+    char32_t least;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, least = 0x10000;
+    } else {
+        ++pos;
+        return kInvalidCodePoint;
+    }
+    if (text.size() - pos <= extra) {
+        ++pos;
+        return kInvalidCodePoint;
+    }
+    for (size_t i = 1; i <= extra; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80) {
+            ++pos;
+            return kInvalidCodePoint;
+        }
+        cp = (cp << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return kInvalidCodePoint;
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    for (size_t pos = 0; pos < text.size();)
+        if (DecodeUtf8(text, pos) == kInvalidCodePoint)
+            return false;
+    return true;
+}
+
+bool IsAscii(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string RepairUtf8(std::string_view text)
+{
+    if (IsAscii(text))
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        const char32_t cp = DecodeUtf8(text, pos);
+        if (cp != kInvalidCodePoint) {
+            out.append(text.substr(start, pos - start));
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(text[start]);
+        AppendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b});
+    }
+    return out;
+}
+
+size_t Utf8Length(std::string_view text)
+{
+    size_t count = 0;
+    for (size_t pos = 0; pos < text.size(); ++count)
+        DecodeUtf8(text, pos);
+    return count;
+}
+
+std::string_view Utf8Prefix(std::string_view text, size_t maxChars)
+{
+    size_t pos = 0;
+    for (size_t n = 0; n < maxChars && pos < text.size(); ++n)
+        DecodeUtf8(text, pos);
+    return text.substr(0, pos);
+}
