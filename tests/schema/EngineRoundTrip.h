@@ -1,0 +1,17 @@
+#pragma once
+
+#include "SqlEngine.h"
+
+#include <vector>
+
+class CKorvoDoc;
+
+// The catalog a diagram should give in the dialect's engine: every table
+// that the target can make, its columns in order with their NOT NULL (a
+// key column is NOT NULL except in SQLite), its key, its unique columns and
+// the relations that can be foreign keys.
+std::vector<CatalogTable> ExpectedCatalog(const CKorvoDoc& doc, SqlDialect dialect);
+
+// Exports the diagram for the engine's dialect, runs the script there and
+// expects the engine's catalog to be the diagram's (gtest assertions).
+void ExpectEngineTakesDiagram(const CKorvoDoc& doc, CSqlEngine& engine);
