@@ -27,10 +27,10 @@ Fold FoldOf(std::optional<SqlDialect> dialect)
     if (!dialect)
         return Fold::None;
     switch (*dialect) {
-    case SqlDialect::PostgreSQL: return Fold::Cut;
-    case SqlDialect::MySQL:
-    case SqlDialect::SQLite:
-    case SqlDialect::SQLServer: return Fold::AsciiCase;
+    case SqlDialect::PostgreSql: return Fold::Cut;
+    case SqlDialect::MySql:
+    case SqlDialect::Sqlite:
+    case SqlDialect::SqlServer: return Fold::AsciiCase;
     default: return Fold::None;
     }
 }
@@ -117,7 +117,7 @@ private:
     std::string_view Key(std::string_view name) const
     {
         if (m_fold == Fold::Cut && name.size() > 63)
-            return name.substr(0, NameKey(name, SqlDialect::PostgreSQL).size());
+            return name.substr(0, NameKey(name, SqlDialect::PostgreSql).size());
         return name;
     }
 
@@ -212,7 +212,7 @@ private:
         m_problems.push_back({severity, table, column, label + ": " + text});
     }
 
-    std::string Title() const { return std::string(SqlDialectTitle(*m_dialect)); }
+    std::string Title() const { return std::string(DialectDisplayName(*m_dialect)); }
 
     void CheckName(const std::string& name, int table, int column, const char* what, CNameRegister& names, int index)
     {
@@ -362,5 +362,8 @@ bool RelationEndsOnKey(const CRelation& relation)
 
 std::vector<DiagramProblem> CheckDiagram(const CKorvoDoc& doc, std::optional<SqlDialect> dialect)
 {
+    // Only a dialect that scripts are written in has names to judge.
+    if (dialect && (*dialect == SqlDialect::Auto || *dialect == SqlDialect::Oracle || *dialect == SqlDialect::Db2))
+        dialect.reset();
     return CDiagramChecker(doc, dialect).Run();
 }

@@ -25,7 +25,8 @@ struct DiagramProblem {
 // Every problem of the diagram, table by table in document order, then the
 // relations in document order. With a dialect, also the names that dialect
 // must quote (warnings) or cannot take (errors); Korvo's own script never
-// quotes, so for it the names that Import SQL could not read back.
+// quotes, so for it the names that Import SQL could not read back. Auto,
+// Oracle and DB2 judge no names: no script is written for them.
 std::vector<DiagramProblem> CheckDiagram(const CKorvoDoc& doc, std::optional<SqlDialect> dialect = std::nullopt);
 
 // Whether the relation's destination columns are the destination table's

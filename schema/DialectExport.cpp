@@ -93,8 +93,8 @@ std::string NamePart(std::string_view name)
 size_t ConstraintNameLimit(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::MySQL: return 64;
-    case SqlDialect::SQLServer: return 128;
+    case SqlDialect::MySql: return 64;
+    case SqlDialect::SqlServer: return 128;
     default: return 63;
     }
 }
@@ -130,14 +130,14 @@ public:
         PlanOrder();
         NameConstraints();
 
-        std::string out = "-- " + std::string(SqlDialectTitle(m_dialect)) + " script written by Korvo\n";
-        if (m_dialect == SqlDialect::MySQL)
+        std::string out = "-- " + std::string(DialectDisplayName(m_dialect)) + " script written by Korvo\n";
+        if (m_dialect == SqlDialect::MySql)
             out += "SET NAMES utf8mb4;\n";
         out += '\n';
         for (size_t t : m_order)
             WriteTable(out, t);
         WriteDeferredKeys(out);
-        if (m_dialect == SqlDialect::SQLServer)
+        if (m_dialect == SqlDialect::SqlServer)
             WriteSQLServerDescriptions(out);
         return out;
     }
@@ -185,9 +185,9 @@ private:
                 c.def = ParseSqlDefault(Clean(column->m_strDefault));
                 plan.columns.push_back(std::move(c));
             }
-            if (plan.columns.empty() && m_dialect != SqlDialect::PostgreSQL) {
+            if (plan.columns.empty() && m_dialect != SqlDialect::PostgreSql) {
                 plan.leftOut = true;
-                Note(i, -1, "left out: " + std::string(SqlDialectTitle(m_dialect)) + " makes no table without columns");
+                Note(i, -1, "left out: " + std::string(DialectDisplayName(m_dialect)) + " makes no table without columns");
             }
         }
     }
@@ -327,7 +327,7 @@ private:
                     Note(t, static_cast<int>(c), note);
                 if (!column.m_strCheck.empty())
                     plan.check = MapCheck(Clean(column.m_strCheck), m_dialect);
-                if (!plan.check.empty() && plan.sql.autoIncrement && m_dialect == SqlDialect::MySQL) {
+                if (!plan.check.empty() && plan.sql.autoIncrement && m_dialect == SqlDialect::MySql) {
                     Note(t, static_cast<int>(c), "CHECK left out: MariaDB takes none on an AUTO_INCREMENT column");
                     plan.check.clear();
                 }
@@ -445,9 +445,9 @@ private:
         std::string line = plan.sqlName;
         if (!sql.type.empty())
             line += " " + sql.type;
-        const bool mysql = m_dialect == SqlDialect::MySQL;
+        const bool mysql = m_dialect == SqlDialect::MySql;
         const bool notNull = column.m_bRequired
-            && !(sql.generated && m_dialect == SqlDialect::SQLServer && sql.type.find("PERSISTED") == std::string::npos);
+            && !(sql.generated && m_dialect == SqlDialect::SqlServer && sql.type.find("PERSISTED") == std::string::npos);
         if (!mysql && !sql.defaultValue.empty())
             line += " DEFAULT " + sql.defaultValue;
         if (notNull)
@@ -470,7 +470,7 @@ private:
     void WriteTable(std::string& out, size_t t)
     {
         TablePlan& table = m_tables[t];
-        const bool sqlite = m_dialect == SqlDialect::SQLite;
+        const bool sqlite = m_dialect == SqlDialect::Sqlite;
         for (const std::string& comment : table.comments)
             out += "-- " + comment + "\n";
         for (size_t r : table.outgoing)
@@ -509,13 +509,13 @@ private:
             AppendTrailingComment(out, comments[i], "\t\t");
         }
         out += ")";
-        if (m_dialect == SqlDialect::MySQL) {
+        if (m_dialect == SqlDialect::MySql) {
             out += " ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
             if (!table.description.empty())
                 out += " COMMENT=" + Literal(table.description, kMySQLTableComment, t, -1, "description");
         }
         out += ";\n";
-        if (m_dialect == SqlDialect::PostgreSQL)
+        if (m_dialect == SqlDialect::PostgreSql)
             WritePostgresComments(out, table);
         out += '\n';
     }
@@ -532,7 +532,7 @@ private:
 
     void WriteDeferredKeys(std::string& out) const
     {
-        if (m_dialect == SqlDialect::SQLite)
+        if (m_dialect == SqlDialect::Sqlite)
             return;
         bool any = false;
         for (size_t t : m_order)
@@ -589,6 +589,18 @@ private:
 
 } // namespace
 
+bool DialectCanExport(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::Korvo:
+    case SqlDialect::PostgreSql:
+    case SqlDialect::MySql:
+    case SqlDialect::Sqlite:
+    case SqlDialect::SqlServer: return true;
+    default: return false;
+    }
+}
+
 std::string ExportDialectSql(const CKorvoDoc& doc, SqlDialect dialect, ExportNotes& notes)
 {
     if (dialect == SqlDialect::Korvo) {
@@ -596,8 +608,8 @@ std::string ExportDialectSql(const CKorvoDoc& doc, SqlDialect dialect, ExportNot
         // marks; the diagram itself stays as it is.
         return const_cast<CKorvoDoc&>(doc).ExportSQLText();
     }
-    if (!SqlDialectCanExport(dialect)) {
-        notes.push_back({-1, -1, std::string(SqlDialectTitle(dialect)) + " scripts are read, not written"});
+    if (!DialectCanExport(dialect)) {
+        notes.push_back({-1, -1, "no " + std::string(DialectDisplayName(dialect)) + " script can be written"});
         return "";
     }
     return CDialectScript(doc, dialect, notes).Write();

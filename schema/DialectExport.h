@@ -17,10 +17,14 @@ struct ExportNote {
 
 using ExportNotes = std::vector<ExportNote>;
 
+// Whether Export SQL writes scripts for the dialect: Korvo, PostgreSQL,
+// MySQL/MariaDB, SQLite and SQL Server (Oracle and DB2 are read only).
+bool DialectCanExport(SqlDialect dialect);
+
 // The diagram as a script for the dialect's real engine: UTF-8 with LF line
 // ends, names quoted only where the target needs it, types mapped by their
 // own names, tables in dependency order, foreign keys that close a cycle
 // added at the end, descriptions as comments the target keeps. Korvo gives
-// the program's own script, exactly as Export SQL writes it. Oracle and DB2
-// give an empty text and a note.
+// the program's own script, exactly as Export SQL writes it. A dialect that
+// cannot be written gives an empty text and a note.
 std::string ExportDialectSql(const CKorvoDoc& doc, SqlDialect dialect, ExportNotes& notes);

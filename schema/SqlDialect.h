@@ -3,28 +3,22 @@
 #include <optional>
 #include <string_view>
 
-// The SQL dialects Korvo reads or writes. Korvo is its own generic script,
-// the default of Export SQL; Oracle and DB2 are read only.
+// The languages a schema script can be read in. Auto lets the import choose.
 enum class SqlDialect {
-    Korvo,
-    PostgreSQL,
-    MySQL, // MySQL and MariaDB: one script runs in both
-    SQLite,
-    SQLServer,
+    Auto,
+    Korvo, // Korvo's own language, read by ddlread
+    PostgreSql,
+    MySql, // MySQL and MariaDB
+    Sqlite,
+    SqlServer,
     Oracle,
-    DB2,
+    Db2,
 };
 
-// The dialect named on a command line or in a setting: korvo, postgresql,
-// mysql, mariadb, sqlite, sqlserver, oracle, db2, in any letter case.
-// Nothing for any other name.
-std::optional<SqlDialect> ParseSqlDialect(std::string_view name);
-
-// The lower-case name that ParseSqlDialect reads back ("mysql" for MySQL).
-std::string_view SqlDialectKey(SqlDialect dialect);
-
-// The name people know the target by, for messages and script headers.
-std::string_view SqlDialectTitle(SqlDialect dialect);
-
-// Whether Export SQL can write a script for the dialect (all but Oracle and DB2).
-bool SqlDialectCanExport(SqlDialect dialect);
+// The command-line word of a dialect: auto, korvo, postgresql, mysql,
+// sqlite, sqlserver, oracle, db2.
+std::string_view DialectKeyword(SqlDialect dialect);
+// The dialect a command-line word names ("mariadb" is "mysql"); case-insensitive.
+std::optional<SqlDialect> DialectFromKeyword(std::string_view word);
+// The name shown to people: "PostgreSQL", "MySQL/MariaDB", "SQL Server" ...
+std::string_view DialectDisplayName(SqlDialect dialect);

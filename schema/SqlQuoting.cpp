@@ -45,8 +45,8 @@ struct QuoteChars {
 QuoteChars QuotesOf(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::MySQL: return {'`', '`'};
-    case SqlDialect::SQLServer: return {'[', ']'};
+    case SqlDialect::MySql: return {'`', '`'};
+    case SqlDialect::SqlServer: return {'[', ']'};
     default: return {'"', '"'};
     }
 }
@@ -61,9 +61,9 @@ struct NameLimit {
 NameLimit LimitOf(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::PostgreSQL: return {63, true};
-    case SqlDialect::MySQL: return {64, false};
-    case SqlDialect::SQLServer: return {128, false};
+    case SqlDialect::PostgreSql: return {63, true};
+    case SqlDialect::MySql: return {64, false};
+    case SqlDialect::SqlServer: return {128, false};
     default: return {0, false};
     }
 }
@@ -100,7 +100,7 @@ QuoteReason NameQuoteReason(std::string_view name, SqlDialect dialect)
         return QuoteReason::NotPlain;
     if (IsReservedWord(name, dialect))
         return QuoteReason::ReservedWord;
-    if (dialect == SqlDialect::PostgreSQL
+    if (dialect == SqlDialect::PostgreSql
         && std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
         return QuoteReason::FoldedCase;
     return QuoteReason::None;
@@ -145,12 +145,12 @@ std::string SqlStringLiteral(std::string_view text, SqlDialect dialect)
 {
     std::string out;
     out.reserve(text.size() + 3);
-    if (dialect == SqlDialect::SQLServer)
+    if (dialect == SqlDialect::SqlServer)
         out += 'N';
     out += '\'';
     for (char c : text) {
         out += c;
-        if (c == '\'' || (c == '\\' && dialect == SqlDialect::MySQL))
+        if (c == '\'' || (c == '\\' && dialect == SqlDialect::MySql))
             out += c;
     }
     out += '\'';
@@ -173,7 +173,7 @@ std::string NameRefusal(std::string_view name, SqlDialect dialect)
         if (length > limit.length)
             return "longer than " + std::to_string(limit.length) + (limit.bytes ? " bytes" : " characters");
     }
-    if (dialect == SqlDialect::MySQL) {
+    if (dialect == SqlDialect::MySql) {
         if (name.back() == ' ')
             return "a trailing space";
         // MySQL and MariaDB names hold characters of the Basic Multilingual Plane only.
@@ -187,7 +187,7 @@ std::string NameRefusal(std::string_view name, SqlDialect dialect)
 std::string NameKey(std::string_view name, SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::PostgreSQL: {
+    case SqlDialect::PostgreSql: {
         // PostgreSQL keeps the first 63 bytes, cut at a character boundary.
         if (name.size() <= 63)
             return std::string(name);
@@ -201,9 +201,9 @@ std::string NameKey(std::string_view name, SqlDialect dialect)
         }
         return std::string(name.substr(0, pos));
     }
-    case SqlDialect::MySQL:
-    case SqlDialect::SQLite:
-    case SqlDialect::SQLServer:
+    case SqlDialect::MySql:
+    case SqlDialect::Sqlite:
+    case SqlDialect::SqlServer:
         // Compared without regard to ASCII letter case (MySQL's column names,
         // SQLite always, SQL Server under its default collations).
         return AsciiLowerCopy(name);

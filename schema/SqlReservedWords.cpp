@@ -104,13 +104,12 @@ constexpr std::array<std::string_view, 40> kKorvo = {
 std::span<const std::string_view> ReservedWords(SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::PostgreSQL: return kPostgreSQL;
-    case SqlDialect::MySQL: return kMySQL;
-    case SqlDialect::SQLite: return kSQLite;
-    case SqlDialect::SQLServer: return kSQLServer;
+    case SqlDialect::PostgreSql: return kPostgreSQL;
+    case SqlDialect::MySql: return kMySQL;
+    case SqlDialect::Sqlite: return kSQLite;
+    case SqlDialect::SqlServer: return kSQLServer;
     case SqlDialect::Korvo: return kKorvo;
-    case SqlDialect::Oracle:
-    case SqlDialect::DB2: break;
+    default: break;
     }
     return {};
 }

@@ -552,10 +552,10 @@ Mapped SQLServerKeyed(const SqlType& t, Mapped mapped, int keyLength)
 Mapped MapElement(const SqlType& t, SqlDialect dialect)
 {
     switch (dialect) {
-    case SqlDialect::PostgreSQL: return PostgresElement(t);
-    case SqlDialect::MySQL: return MySQLElement(t);
-    case SqlDialect::SQLite: return SQLiteElement(t);
-    case SqlDialect::SQLServer: return SQLServerElement(t);
+    case SqlDialect::PostgreSql: return PostgresElement(t);
+    case SqlDialect::MySql: return MySQLElement(t);
+    case SqlDialect::Sqlite: return SQLiteElement(t);
+    case SqlDialect::SqlServer: return SQLServerElement(t);
     default: return Keep(t);
     }
 }
@@ -566,19 +566,19 @@ Mapped MapType(const SqlType& t, SqlDialect dialect, int keyLength)
     Mapped m = MapElement(t, dialect);
     if (t.arrayDims > 0) {
         switch (dialect) {
-        case SqlDialect::PostgreSQL:
+        case SqlDialect::PostgreSql:
             for (int i = 0; i < t.arrayDims; ++i)
                 m.text += "[]";
             break;
-        case SqlDialect::MySQL: m = As("JSON", "array written as JSON"); break;
-        case SqlDialect::SQLite: m = As("TEXT", "array written as TEXT"); break;
-        case SqlDialect::SQLServer: m = As("nvarchar(max)", "array written as nvarchar(max)"); break;
+        case SqlDialect::MySql: m = As("JSON", "array written as JSON"); break;
+        case SqlDialect::Sqlite: m = As("TEXT", "array written as TEXT"); break;
+        case SqlDialect::SqlServer: m = As("nvarchar(max)", "array written as nvarchar(max)"); break;
         default: break;
         }
     }
-    if (keyLength > 0 && dialect == SqlDialect::MySQL)
+    if (keyLength > 0 && dialect == SqlDialect::MySql)
         m = MySQLKeyed(t, m, keyLength);
-    if (keyLength > 0 && dialect == SqlDialect::SQLServer)
+    if (keyLength > 0 && dialect == SqlDialect::SqlServer)
         m = SQLServerKeyed(t, m, keyLength);
     return m;
 }
@@ -592,7 +592,7 @@ bool IsIntegerLike(TypeKind kind)
 
 std::string BooleanLiteral(bool truth, SqlDialect dialect)
 {
-    if (dialect == SqlDialect::SQLServer)
+    if (dialect == SqlDialect::SqlServer)
         return truth ? "1" : "0";
     return truth ? "true" : "false";
 }
@@ -619,7 +619,7 @@ unsigned long long BitsValue(std::string_view bits)
 
 bool KeepForPostgres(const SqlType& cast)
 {
-    return TakenAsWritten(cast, SqlDialect::PostgreSQL);
+    return TakenAsWritten(cast, SqlDialect::PostgreSql);
 }
 
 // Fractional digits of a DATETIME(p) or TIMESTAMP(p) that MySQL must see
@@ -667,19 +667,19 @@ std::string MapDefault(const SqlDefault& d, const SqlType& t, const std::string&
     case DefaultKind::Bits: {
         if (boolean)
             return BooleanLiteral(d.value.find('1') != std::string::npos, dialect);
-        if (kind == TypeKind::BitString && (dialect == SqlDialect::PostgreSQL || dialect == SqlDialect::MySQL))
-            return (dialect == SqlDialect::PostgreSQL ? "B'" : "b'") + d.value + "'";
+        if (kind == TypeKind::BitString && (dialect == SqlDialect::PostgreSql || dialect == SqlDialect::MySql))
+            return (dialect == SqlDialect::PostgreSql ? "B'" : "b'") + d.value + "'";
         return std::to_string(BitsValue(d.value));
     }
     case DefaultKind::Now:
         switch (dialect) {
-        case SqlDialect::PostgreSQL:
+        case SqlDialect::PostgreSql:
             if (In(Compact(d.value), {"now()", "current_timestamp", "localtimestamp", "transaction_timestamp()",
                                       "statement_timestamp()", "clock_timestamp()"})
                 || Compact(d.value).starts_with("current_timestamp(") || Compact(d.value).starts_with("localtimestamp("))
                 return d.value;
             return "CURRENT_TIMESTAMP";
-        case SqlDialect::MySQL:
+        case SqlDialect::MySql:
             if (kind == TypeKind::Timestamp || kind == TypeKind::DateTime)
                 return MySQLClock(mappedType);
             if (kind == TypeKind::Date)
@@ -687,8 +687,8 @@ std::string MapDefault(const SqlDefault& d, const SqlType& t, const std::string&
             if (kind == TypeKind::Time)
                 return "(CURRENT_TIME)";
             return "(CURRENT_TIMESTAMP)";
-        case SqlDialect::SQLite: return "CURRENT_TIMESTAMP";
-        case SqlDialect::SQLServer:
+        case SqlDialect::Sqlite: return "CURRENT_TIMESTAMP";
+        case SqlDialect::SqlServer:
             if (In(Compact(d.value), {"getdate()", "getutcdate()", "sysdatetime()", "sysdatetimeoffset()", "current_timestamp"}))
                 return d.value;
             return mappedType.starts_with("datetimeoffset") ? "SYSDATETIMEOFFSET()" : "CURRENT_TIMESTAMP";
@@ -696,38 +696,38 @@ std::string MapDefault(const SqlDefault& d, const SqlType& t, const std::string&
         }
     case DefaultKind::Today:
         switch (dialect) {
-        case SqlDialect::MySQL: return "(CURRENT_DATE)";
-        case SqlDialect::SQLServer: return "CAST(GETDATE() AS date)";
+        case SqlDialect::MySql: return "(CURRENT_DATE)";
+        case SqlDialect::SqlServer: return "CAST(GETDATE() AS date)";
         default: return "CURRENT_DATE";
         }
     case DefaultKind::TimeOfDay:
         switch (dialect) {
-        case SqlDialect::PostgreSQL: return "LOCALTIME";
-        case SqlDialect::MySQL: return "(CURRENT_TIME)";
-        case SqlDialect::SQLServer: return "CAST(GETDATE() AS time)";
+        case SqlDialect::PostgreSql: return "LOCALTIME";
+        case SqlDialect::MySql: return "(CURRENT_TIME)";
+        case SqlDialect::SqlServer: return "CAST(GETDATE() AS time)";
         default: return "CURRENT_TIME";
         }
     case DefaultKind::NewUuid: {
         const std::string spelled = Compact(d.value);
         switch (dialect) {
-        case SqlDialect::PostgreSQL:
+        case SqlDialect::PostgreSql:
             if (spelled != "gen_random_uuid()")
                 notes.push_back("default " + d.value + " written as gen_random_uuid()");
             return "gen_random_uuid()";
-        case SqlDialect::MySQL: return "(UUID())";
-        case SqlDialect::SQLServer: return spelled == "newsequentialid()" ? d.value : "NEWID()";
+        case SqlDialect::MySql: return "(UUID())";
+        case SqlDialect::SqlServer: return spelled == "newsequentialid()" ? d.value : "NEWID()";
         default:
             notes.push_back("default " + d.value + " left out: SQLite has no UUID function");
             return "";
         }
     }
     case DefaultKind::Expression:
-        if (dialect == SqlDialect::PostgreSQL)
+        if (dialect == SqlDialect::PostgreSql)
             return StripCasts(d.value, KeepForPostgres);
         {
             const std::string bare = StripCasts(d.value, [](const SqlType&) { return false; });
             // MySQL and SQLite take an expression default only in parentheses.
-            if ((dialect == SqlDialect::MySQL || dialect == SqlDialect::SQLite) && !IsWrappedInParentheses(bare))
+            if ((dialect == SqlDialect::MySql || dialect == SqlDialect::Sqlite) && !IsWrappedInParentheses(bare))
                 return "(" + bare + ")";
             return bare;
         }
@@ -744,7 +744,7 @@ bool CanNumber(const SqlType& t)
 void MapAutoIncrement(const SqlType& t, SqlDialect dialect, const ColumnContext& context, ColumnSql& out)
 {
     switch (dialect) {
-    case SqlDialect::PostgreSQL:
+    case SqlDialect::PostgreSql:
         if (t.serialName && t.args.empty() && !t.isUnsigned && t.arrayDims == 0) {
             out.type = t.core;
         } else if (CanNumber(t)) {
@@ -756,21 +756,21 @@ void MapAutoIncrement(const SqlType& t, SqlDialect dialect, const ColumnContext&
             return;
         }
         break;
-    case SqlDialect::MySQL:
+    case SqlDialect::MySql:
         if (!CanNumber(t) || !context.leadsKey || context.tableHasAutoIncrement) {
             out.notes.push_back("AUTO_INCREMENT left out: MySQL numbers one integer column per table, which must lead a key");
             return;
         }
         out.autoSuffix = "AUTO_INCREMENT";
         break;
-    case SqlDialect::SQLite:
+    case SqlDialect::Sqlite:
         if (!context.solePrimaryKey || t.kind != TypeKind::Integer || t.arrayDims > 0) {
             out.notes.push_back("numbering left out: SQLite numbers only a table's one INTEGER PRIMARY KEY column");
             return;
         }
         out.type = "INTEGER"; // only this exact name makes the column the row id
         break;
-    case SqlDialect::SQLServer:
+    case SqlDialect::SqlServer:
         if (!CanNumber(t) || context.tableHasAutoIncrement) {
             out.notes.push_back("IDENTITY left out: SQL Server numbers one integer column per table");
             return;
@@ -786,17 +786,17 @@ void MapGenerated(const SqlType& t, SqlDialect dialect, ColumnSql& out)
 {
     out.generated = true;
     switch (dialect) {
-    case SqlDialect::PostgreSQL:
+    case SqlDialect::PostgreSql:
         out.type += " GENERATED ALWAYS AS (" + StripCasts(t.generated, KeepForPostgres) + ") STORED";
         if (!t.generatedStored)
             out.notes.push_back("virtual computed column written as a stored one");
         break;
-    case SqlDialect::MySQL:
-    case SqlDialect::SQLite:
+    case SqlDialect::MySql:
+    case SqlDialect::Sqlite:
         out.type += " GENERATED ALWAYS AS (" + StripCasts(t.generated, [](const SqlType&) { return false; }) + ")"
             + (t.generatedStored ? " STORED" : " VIRTUAL");
         break;
-    case SqlDialect::SQLServer:
+    case SqlDialect::SqlServer:
         // A computed column has no declared type there.
         out.type = "AS (" + StripCasts(t.generated, [](const SqlType&) { return false; }) + ")"
             + (t.generatedStored ? " PERSISTED" : "");
@@ -831,8 +831,8 @@ int KeyStringLength(SqlDialect dialect, int stringColumnsInKey)
 {
     const int n = std::max(1, stringColumnsInKey);
     switch (dialect) {
-    case SqlDialect::MySQL: return 3072 / 4 / n;  // utf8mb4 bytes in InnoDB's key
-    case SqlDialect::SQLServer: return 900 / 2 / n; // nvarchar bytes in a clustered key
+    case SqlDialect::MySql: return 3072 / 4 / n;  // utf8mb4 bytes in InnoDB's key
+    case SqlDialect::SqlServer: return 900 / 2 / n; // nvarchar bytes in a clustered key
     default: return 0;
     }
 }
@@ -876,7 +876,7 @@ ColumnSql MapColumn(const SqlType& t, const SqlDefault& def, SqlDialect dialect,
 
     out.defaultValue = MapDefault(def, t, out.type, dialect, out.notes);
 
-    if (t.arrayDims == 0 && t.kind == TypeKind::Enum && dialect != SqlDialect::MySQL && !t.values.empty()) {
+    if (t.arrayDims == 0 && t.kind == TypeKind::Enum && dialect != SqlDialect::MySql && !t.values.empty()) {
         out.check = context.sqlName + " IN (";
         for (size_t i = 0; i < t.values.size(); ++i)
             out.check += (i ? ", " : "") + SqlStringLiteral(t.values[i], dialect);
@@ -884,7 +884,7 @@ ColumnSql MapColumn(const SqlType& t, const SqlDefault& def, SqlDialect dialect,
     }
     // Unsigned values went one size up; the CHECK keeps out what the type did.
     const bool widened = t.isUnsigned && t.arrayDims == 0 && (t.kind == TypeKind::Integer || t.kind == TypeKind::Decimal)
-        && dialect != SqlDialect::MySQL && !(dialect == SqlDialect::SQLServer && t.bytes == 1);
+        && dialect != SqlDialect::MySql && !(dialect == SqlDialect::SqlServer && t.bytes == 1);
     if (widened)
         out.check = context.sqlName + " >= 0";
     return out;
@@ -894,7 +894,7 @@ std::string MapCheck(std::string_view check, SqlDialect dialect)
 {
     if (dialect == SqlDialect::Korvo)
         return std::string(check);
-    if (dialect == SqlDialect::PostgreSQL)
+    if (dialect == SqlDialect::PostgreSql)
         return StripCasts(check, KeepForPostgres);
     return StripCasts(check, [](const SqlType&) { return false; });
 }

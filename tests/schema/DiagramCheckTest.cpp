@@ -47,8 +47,8 @@ KorvoTableView* Table(CKorvoDoc& doc, int index)
 TEST(CheckDiagram, FindsNothingInASoundDiagram)
 {
     for (std::optional<SqlDialect> dialect : {std::optional<SqlDialect>(), std::optional(SqlDialect::Korvo),
-                                              std::optional(SqlDialect::PostgreSQL), std::optional(SqlDialect::MySQL),
-                                              std::optional(SqlDialect::SQLite), std::optional(SqlDialect::SQLServer)}) {
+                                              std::optional(SqlDialect::PostgreSql), std::optional(SqlDialect::MySql),
+                                              std::optional(SqlDialect::Sqlite), std::optional(SqlDialect::SqlServer)}) {
         EXPECT_EQ(CheckDiagram(*SoundDiagram(), dialect), std::vector<DiagramProblem>{});
         EXPECT_EQ(CheckDiagram(*LoadExampleDiagram(), dialect), std::vector<DiagramProblem>{});
     }
@@ -142,19 +142,19 @@ TEST(CheckDiagram, NamesTheDialectMustQuoteOrCannotTake)
     };
     const std::string long64(64, 'n');
     const std::vector<Case> cases = {
-        {SqlDialect::PostgreSQL, {"order"}, {{W, 2, -1, "order: PostgreSQL needs this name in quotes: it is a reserved word"}}},
-        {SqlDialect::PostgreSQL, {"Orders"},
+        {SqlDialect::PostgreSql, {"order"}, {{W, 2, -1, "order: PostgreSQL needs this name in quotes: it is a reserved word"}}},
+        {SqlDialect::PostgreSql, {"Orders"},
          {{W, 2, -1, "Orders: PostgreSQL needs this name in quotes: it has upper-case letters, which would fold to lower case"}}},
-        {SqlDialect::PostgreSQL, {"Orders", "orders "},
+        {SqlDialect::PostgreSql, {"Orders", "orders "},
          {{W, 2, -1, "Orders: PostgreSQL needs this name in quotes: it has upper-case letters, which would fold to lower case"},
           {W, 3, -1, "orders : PostgreSQL needs this name in quotes: it has spaces, punctuation or a leading digit"}}},
-        {SqlDialect::PostgreSQL, {long64}, {{E, 2, -1, long64 + ": PostgreSQL cannot take this name: longer than 63 bytes"}}},
-        {SqlDialect::MySQL, {"Orders"}, {{E, 2, -1, "Orders: MySQL/MariaDB takes this name as the same as that of table 2"}}},
-        {SqlDialect::MySQL, {"rank "}, {{E, 2, -1, "rank : MySQL/MariaDB cannot take this name: a trailing space"}}},
-        {SqlDialect::MySQL, {"rank"}, {{W, 2, -1, "rank: MySQL/MariaDB needs this name in quotes: it is a reserved word"}}},
-        {SqlDialect::SQLite, {"ORDERS"}, {{E, 2, -1, "ORDERS: SQLite takes this name as the same as that of table 2"}}},
-        {SqlDialect::SQLite, {"Ärger"}, {{W, 2, -1, "Ärger: SQLite needs this name in quotes: it has characters beyond ASCII"}}},
-        {SqlDialect::SQLServer, {"file"}, {{W, 2, -1, "file: SQL Server needs this name in quotes: it is a reserved word"}}},
+        {SqlDialect::PostgreSql, {long64}, {{E, 2, -1, long64 + ": PostgreSQL cannot take this name: longer than 63 bytes"}}},
+        {SqlDialect::MySql, {"Orders"}, {{E, 2, -1, "Orders: MySQL/MariaDB takes this name as the same as that of table 2"}}},
+        {SqlDialect::MySql, {"rank "}, {{E, 2, -1, "rank : MySQL/MariaDB cannot take this name: a trailing space"}}},
+        {SqlDialect::MySql, {"rank"}, {{W, 2, -1, "rank: MySQL/MariaDB needs this name in quotes: it is a reserved word"}}},
+        {SqlDialect::Sqlite, {"ORDERS"}, {{E, 2, -1, "ORDERS: SQLite takes this name as the same as that of table 2"}}},
+        {SqlDialect::Sqlite, {"Ärger"}, {{W, 2, -1, "Ärger: SQLite needs this name in quotes: it has characters beyond ASCII"}}},
+        {SqlDialect::SqlServer, {"file"}, {{W, 2, -1, "file: SQL Server needs this name in quotes: it is a reserved word"}}},
         {SqlDialect::Korvo, {"Group Name"},
          {{E, 2, -1, "Group Name: Korvo's script writes names as they are, and Import SQL cannot read this one back: "
                      "it has spaces, punctuation or a leading digit"}}},
@@ -166,14 +166,14 @@ TEST(CheckDiagram, NamesTheDialectMustQuoteOrCannotTake)
         auto doc = SoundDiagram();
         for (const std::string& name : c.tables)
             AddSchemaTable(*doc, name, {{"id", "integer", true, "", true}});
-        EXPECT_EQ(CheckDiagram(*doc, c.dialect), c.found) << SqlDialectKey(c.dialect) << " " << c.tables[0];
+        EXPECT_EQ(CheckDiagram(*doc, c.dialect), c.found) << DialectKeyword(c.dialect) << " " << c.tables[0];
     }
     // Column names are compared within their table only.
     auto doc = SoundDiagram();
     Table(*doc, 0)->m_def.AddColumn(std::make_unique<CColumn>("Name", "text", false, "", false, false, "", ""));
-    EXPECT_EQ(CheckDiagram(*doc, SqlDialect::SQLServer),
+    EXPECT_EQ(CheckDiagram(*doc, SqlDialect::SqlServer),
               (std::vector<DiagramProblem>{{E, 0, 2, "customer.Name: SQL Server takes this name as the same as that of column 2"}}));
-    EXPECT_EQ(CheckDiagram(*doc, SqlDialect::PostgreSQL),
+    EXPECT_EQ(CheckDiagram(*doc, SqlDialect::PostgreSql),
               (std::vector<DiagramProblem>{
                   {W, 0, 2, "customer.Name: PostgreSQL needs this name in quotes: it has upper-case letters, which would fold to lower case"}}));
 }

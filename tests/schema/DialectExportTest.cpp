@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr SqlDialect kRealDialects[] = {SqlDialect::PostgreSQL, SqlDialect::MySQL, SqlDialect::SQLite, SqlDialect::SQLServer};
+constexpr SqlDialect kRealDialects[] = {SqlDialect::PostgreSql, SqlDialect::MySql, SqlDialect::Sqlite, SqlDialect::SqlServer};
 
 // A reserved table name, a name with a space, an identity, an enum, an
 // unsigned column, a self reference, a cycle of two, and a composite key
@@ -90,7 +90,7 @@ TEST(ExportDialectSql, SQLServerScript)
         "@level2type = N'COLUMN', @level2name = N'qty';\n"
         "\n";
     ExportNotes notes;
-    EXPECT_EQ(ExportDialectSql(*CompactDiagram(), SqlDialect::SQLServer, notes), expected);
+    EXPECT_EQ(ExportDialectSql(*CompactDiagram(), SqlDialect::SqlServer, notes), expected);
     ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].table, 0);
     EXPECT_EQ(notes[0].column, 2);
@@ -144,7 +144,7 @@ TEST(ExportDialectSql, PostgreSQLScript)
         "ALTER TABLE customer ADD CONSTRAINT fk_customer_order FOREIGN KEY (best_order) REFERENCES \"order\" (id);\n"
         "\n";
     ExportNotes notes;
-    EXPECT_EQ(ExportDialectSql(*CompactDiagram(), SqlDialect::PostgreSQL, notes), expected);
+    EXPECT_EQ(ExportDialectSql(*CompactDiagram(), SqlDialect::PostgreSql, notes), expected);
 }
 
 // Where each CREATE TABLE statement of the table starts, or npos.
@@ -164,7 +164,7 @@ TEST(ExportDialectSql, EveryScriptIsUtf8WithLineFeedsAndTablesInDependencyOrder)
         for (SqlDialect dialect : kRealDialects) {
             ExportNotes notes;
             const std::string script = ExportDialectSql(*doc, dialect, notes);
-            SCOPED_TRACE(std::string(SqlDialectKey(dialect)) + "\n" + script);
+            SCOPED_TRACE(std::string(DialectKeyword(dialect)) + "\n" + script);
             EXPECT_EQ(script.find('\r'), std::string::npos);
             EXPECT_TRUE(IsValidUtf8(script));
             for (const ExportNote& note : notes)
@@ -179,7 +179,7 @@ TEST(ExportDialectSql, EveryScriptIsUtf8WithLineFeedsAndTablesInDependencyOrder)
             for (const auto& relation : doc->m_relations) {
                 const std::string& source = relation->m_pSource->m_def.m_strName;
                 const std::string& dest = relation->m_pDest->m_def.m_strName;
-                if (StatementAt(script, dest, dialect) <= StatementAt(script, source, dialect) || dialect == SqlDialect::SQLite)
+                if (StatementAt(script, dest, dialect) <= StatementAt(script, source, dialect) || dialect == SqlDialect::Sqlite)
                     continue;
                 const size_t alter = script.find("ALTER TABLE " + SqlName(source, dialect) + " ADD CONSTRAINT ");
                 ASSERT_NE(alter, std::string::npos) << source << " -> " << dest;
@@ -195,9 +195,14 @@ TEST(ExportDialectSql, KorvoIsTheProgramsOwnScriptAndOracleIsNotWritten)
     ExportNotes notes;
     EXPECT_EQ(ExportDialectSql(*doc, SqlDialect::Korvo, notes), doc->ExportSQLText());
     EXPECT_TRUE(notes.empty());
-    EXPECT_EQ(ExportDialectSql(*doc, SqlDialect::Oracle, notes), "");
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0].text, "Oracle scripts are read, not written");
+    for (SqlDialect d : {SqlDialect::Auto, SqlDialect::Oracle, SqlDialect::Db2}) {
+        EXPECT_FALSE(DialectCanExport(d));
+        EXPECT_EQ(ExportDialectSql(*doc, d, notes), "");
+    }
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[1].text, "no Oracle script can be written");
+    for (SqlDialect d : {SqlDialect::Korvo, SqlDialect::PostgreSql, SqlDialect::MySql, SqlDialect::Sqlite, SqlDialect::SqlServer})
+        EXPECT_TRUE(DialectCanExport(d));
 }
 
 TEST(ExportDialectSql, MakesOlderSingleByteTextUtf8)
@@ -205,7 +210,7 @@ TEST(ExportDialectSql, MakesOlderSingleByteTextUtf8)
     CKorvoDoc doc;
     AddSchemaTable(doc, "stra\xDF" "e", {{"gr\xF6\xDF" "e", "int", false, "'\xE9t\xE9'"}}, "", "Caf\xE9 \x80");
     ExportNotes notes;
-    const std::string script = ExportDialectSql(doc, SqlDialect::PostgreSQL, notes);
+    const std::string script = ExportDialectSql(doc, SqlDialect::PostgreSql, notes);
     EXPECT_NE(script.find("CREATE TABLE \"straße\" (\n\t\"größe\" int DEFAULT 'été'\n);\n"), std::string::npos) << script;
     EXPECT_NE(script.find("COMMENT ON TABLE \"straße\" IS 'Café €';"), std::string::npos) << script;
 }
@@ -230,18 +235,18 @@ TEST(ExportDialectSql, LeavesOutWhatNoEngineTakesAndSaysSo)
         for (const ExportNote& note : notes)
             texts.push_back(note.text);
         std::vector<std::string> expected;
-        if (dialect != SqlDialect::PostgreSQL)
-            expected.push_back("empty: left out: " + std::string(SqlDialectTitle(dialect)) + " makes no table without columns");
+        if (dialect != SqlDialect::PostgreSql)
+            expected.push_back("empty: left out: " + std::string(DialectDisplayName(dialect)) + " makes no table without columns");
         expected.push_back("orders.customer_id: foreign key to customer left out: 2 columns refer to 1");
         expected.push_back("orders.who: foreign key to customer left out: the columns it refers to are neither the primary key nor unique");
-        expected.push_back(dialect == SqlDialect::PostgreSQL ? "orders.customer_id: foreign key to empty left out: a side has no columns"
+        expected.push_back(dialect == SqlDialect::PostgreSql ? "orders.customer_id: foreign key to empty left out: a side has no columns"
                                                              : "orders.customer_id: foreign key to empty left out: its table is left out");
         EXPECT_EQ(texts, expected);
         // The two sound relations between the same tables get two names.
         EXPECT_NE(script.find("CONSTRAINT fk_orders_customer FOREIGN KEY (customer_id) REFERENCES customer (id)"), std::string::npos);
         EXPECT_NE(script.find("CONSTRAINT fk_orders_customer_2 FOREIGN KEY (id) REFERENCES customer (id)"), std::string::npos);
         EXPECT_EQ(script.find("fk_orders_customer_3"), std::string::npos);
-        EXPECT_EQ(script.find("CREATE TABLE empty") != std::string::npos, dialect == SqlDialect::PostgreSQL);
+        EXPECT_EQ(script.find("CREATE TABLE empty") != std::string::npos, dialect == SqlDialect::PostgreSql);
     }
 }
 
@@ -260,7 +265,7 @@ TEST(ExportDialectSql, ConstraintNamesStayUniqueAndWithinTheTargetsLimit)
     for (SqlDialect dialect : kRealDialects) {
         ExportNotes notes;
         const std::string script = ExportDialectSql(doc, dialect, notes);
-        const size_t limit = dialect == SqlDialect::MySQL ? 64 : dialect == SqlDialect::SQLServer ? 128 : 63;
+        const size_t limit = dialect == SqlDialect::MySql ? 64 : dialect == SqlDialect::SqlServer ? 128 : 63;
         std::vector<std::string> names;
         for (size_t at = script.find("CONSTRAINT "); at != std::string::npos; at = script.find("CONSTRAINT ", at + 1)) {
             const size_t start = at + 11;

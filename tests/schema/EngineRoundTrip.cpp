@@ -43,12 +43,12 @@ std::vector<CatalogTable> ExpectedCatalog(const CKorvoDoc& doc, SqlDialect diale
     std::vector<CatalogTable> tables;
     for (const auto& view : doc.m_tables) {
         const CTableDef& def = view->m_def;
-        if (def.m_columns.empty() && dialect != SqlDialect::PostgreSQL)
+        if (def.m_columns.empty() && dialect != SqlDialect::PostgreSql)
             continue;
         CatalogTable table;
         table.name = def.m_strName;
         for (const auto& column : def.m_columns) {
-            const bool keyNotNull = column->m_bPrimaryKey && dialect != SqlDialect::SQLite;
+            const bool keyNotNull = column->m_bPrimaryKey && dialect != SqlDialect::Sqlite;
             table.columns.push_back({column->m_strName, column->m_bRequired || keyNotNull, column->m_strType});
             if (column->m_bPrimaryKey)
                 table.primaryKey.push_back(column->m_strName);
@@ -61,7 +61,7 @@ std::vector<CatalogTable> ExpectedCatalog(const CKorvoDoc& doc, SqlDialect diale
                 continue;
             const auto& from = relation->m_sourceColumns;
             const auto& to = relation->m_destColumns;
-            const bool madeDest = !relation->m_pDest->m_def.m_columns.empty() || dialect == SqlDialect::PostgreSQL;
+            const bool madeDest = !relation->m_pDest->m_def.m_columns.empty() || dialect == SqlDialect::PostgreSql;
             if (!madeDest || from.empty() || from.size() != to.size() || !RelationEndsOnKey(*relation))
                 continue;
             std::vector<std::pair<int, std::string>> pairs;

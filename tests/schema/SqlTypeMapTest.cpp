@@ -131,9 +131,9 @@ TEST(StripCasts, TakesOutOnlyTheCastsAsked)
     EXPECT_EQ(StripCasts("a::character varying(10)[] || 'x::y'", none), "a || 'x::y'");
     EXPECT_EQ(StripCasts("b::timestamp with time zone > now()", none), "b > now()");
     EXPECT_EQ(StripCasts("\"odd::name\" > 0", none), "\"odd::name\" > 0");
-    EXPECT_EQ(MapCheck("x::integer > 0 AND r::public.mpaa_rating <> 'G'", SqlDialect::PostgreSQL),
+    EXPECT_EQ(MapCheck("x::integer > 0 AND r::public.mpaa_rating <> 'G'", SqlDialect::PostgreSql),
               "x::integer > 0 AND r <> 'G'");
-    EXPECT_EQ(MapCheck("x::integer > 0", SqlDialect::MySQL), "x > 0");
+    EXPECT_EQ(MapCheck("x::integer > 0", SqlDialect::MySql), "x > 0");
     EXPECT_EQ(MapCheck("x::integer > 0", SqlDialect::Korvo), "x::integer > 0");
 }
 
@@ -169,7 +169,7 @@ void ExpectMapped(const MapCase& c)
     context.solePrimaryKey = c.leadsKey;
     context.tableHasAutoIncrement = c.tableHasAutoIncrement;
     const ColumnSql sql = MapColumn(ParseSqlType(c.type), ParseSqlDefault(c.defaultValue), c.dialect, context);
-    SCOPED_TRACE(std::string(SqlDialectKey(c.dialect)) + " \"" + c.type + "\" DEFAULT \"" + c.defaultValue + "\"");
+    SCOPED_TRACE(std::string(DialectKeyword(c.dialect)) + " \"" + c.type + "\" DEFAULT \"" + c.defaultValue + "\"");
     EXPECT_EQ(sql.type, c.written);
     EXPECT_EQ(sql.defaultValue, c.writtenDefault);
     EXPECT_EQ(!sql.notes.empty(), c.noted) << (sql.notes.empty() ? "" : sql.notes[0]);
@@ -179,7 +179,7 @@ void ExpectMapped(const MapCase& c)
 
 TEST(MapColumn, PostgreSQL)
 {
-    const SqlDialect d = SqlDialect::PostgreSQL;
+    const SqlDialect d = SqlDialect::PostgreSql;
     const std::vector<MapCase> cases = {
         {d, "tinyint", "-5", "smallint", "-5", false},
         {d, "int(11)", "(0)", "integer", "0", false},
@@ -254,7 +254,7 @@ TEST(MapColumn, PostgreSQL)
 
 TEST(MapColumn, MySQL)
 {
-    const SqlDialect d = SqlDialect::MySQL;
+    const SqlDialect d = SqlDialect::MySql;
     const std::vector<MapCase> cases = {
         {d, "int(11) unsigned", "", "int(11) UNSIGNED", "", false},
         {d, "tinyint", "-5", "tinyint", "-5", false},
@@ -323,7 +323,7 @@ TEST(MapColumn, MySQL)
 
 TEST(MapColumn, SQLite)
 {
-    const SqlDialect d = SqlDialect::SQLite;
+    const SqlDialect d = SqlDialect::Sqlite;
     const std::vector<MapCase> cases = {
         {d, "int(11)", "", "int(11)", "", false},
         {d, "int unsigned", "", "int", "", false, "c >= 0"},
@@ -363,7 +363,7 @@ TEST(MapColumn, SQLite)
 
 TEST(MapColumn, SQLServer)
 {
-    const SqlDialect d = SqlDialect::SQLServer;
+    const SqlDialect d = SqlDialect::SqlServer;
     const std::vector<MapCase> cases = {
         {d, "int(11)", "", "int", "", false},
         {d, "integer", "", "integer", "", false},
@@ -421,11 +421,11 @@ TEST(MapColumn, SQLServer)
 
 TEST(KeyStringLength, SharesEachTargetsKeyLimit)
 {
-    EXPECT_EQ(KeyStringLength(SqlDialect::MySQL, 1), 768);
-    EXPECT_EQ(KeyStringLength(SqlDialect::MySQL, 4), 192);
-    EXPECT_EQ(KeyStringLength(SqlDialect::SQLServer, 2), 225);
-    EXPECT_EQ(KeyStringLength(SqlDialect::PostgreSQL, 3), 0);
-    EXPECT_EQ(KeyStringLength(SqlDialect::SQLite, 3), 0);
+    EXPECT_EQ(KeyStringLength(SqlDialect::MySql, 1), 768);
+    EXPECT_EQ(KeyStringLength(SqlDialect::MySql, 4), 192);
+    EXPECT_EQ(KeyStringLength(SqlDialect::SqlServer, 2), 225);
+    EXPECT_EQ(KeyStringLength(SqlDialect::PostgreSql, 3), 0);
+    EXPECT_EQ(KeyStringLength(SqlDialect::Sqlite, 3), 0);
 }
 
 } // namespace

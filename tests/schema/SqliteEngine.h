@@ -11,7 +11,7 @@ public:
     CSqliteEngine();
     ~CSqliteEngine() override;
 
-    SqlDialect Dialect() const override { return SqlDialect::SQLite; }
+    SqlDialect Dialect() const override { return SqlDialect::Sqlite; }
     std::string RunScript(const std::string& script) override;
     std::vector<CatalogTable> ReadCatalog() override;
     // The CREATE statement SQLite keeps for the table, comments included.

@@ -37,7 +37,7 @@ TEST(SqliteEngine, TakesTheExampleTheAwkwardAndTheTypeDiagrams)
 TEST(SqliteEngine, ReservedWordsAreExactlyTheKeywordsItRefusesBare)
 {
     CSqliteEngine engine;
-    const auto listed = ReservedWords(SqlDialect::SQLite);
+    const auto listed = ReservedWords(SqlDialect::Sqlite);
     for (int i = 0; i < sqlite3_keyword_count(); ++i) {
         const char* text = nullptr;
         int length = 0;
@@ -53,7 +53,7 @@ TEST(SqliteEngine, ReservedWordsAreExactlyTheKeywordsItRefusesBare)
                 + name + " (x));";
         };
         const std::string bare = script(word);
-        const std::string written = script(SqlName(word, SqlDialect::SQLite));
+        const std::string written = script(SqlName(word, SqlDialect::Sqlite));
         EXPECT_EQ(engine.RunScript(written), "") << word;
         EXPECT_EQ(engine.RunScript(bare).empty(), !reserved) << word << (reserved ? " is listed but works bare" : " is refused bare");
     }
@@ -64,7 +64,7 @@ TEST(SqliteEngine, KeepsDescriptionsInTheStatementText)
     CSqliteEngine engine;
     const auto doc = BuildAwkwardDiagram();
     ExportNotes notes;
-    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::SQLite, notes)), "");
+    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::Sqlite, notes)), "");
     const std::string order = engine.StatementOf("order");
     EXPECT_NE(order.find("-- Orders, with a quote ' a backslash \\ and\n\t-- second line\n"), std::string::npos) << order;
     EXPECT_NE(order.find("-- Number of the order\n"), std::string::npos) << order;
@@ -80,7 +80,7 @@ TEST(SqliteEngine, TypesKeepTheirValuesUnderTheAffinitiesGiven)
     CSqliteEngine engine;
     const auto doc = BuildTypeDiagram();
     ExportNotes notes;
-    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::SQLite, notes)), "");
+    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::Sqlite, notes)), "");
     for (const char* column : {"t_char", "t_varchar", "t_character_varying", "t_varchar2", "t_nvarchar", "t_nvarchar_max",
                                "t_varchar_bare", "t_text", "t_string", "t_citext", "t_clob", "t_uuid", "t_json", "t_jsonb",
                                "t_xml", "t_interval", "t_set", "t_int_array", "t_rating", "t_tsvector", "t_geometry",
@@ -104,7 +104,7 @@ TEST(SqliteEngine, CarriesDefaultsChecksAndNumbering)
     CSqliteEngine engine;
     const auto doc = BuildTypeDiagram();
     ExportNotes notes;
-    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::SQLite, notes)), "");
+    ASSERT_EQ(engine.RunScript(ExportDialectSql(*doc, SqlDialect::Sqlite, notes)), "");
     ASSERT_EQ(engine.Execute("INSERT INTO types (id) VALUES (1);"), "");
     EXPECT_EQ(engine.QueryRow("SELECT t_tinyint, t_int11, t_tinyint1, t_boolean, t_bool, t_bit, t_text, t_enum, t_rating, "
                               "t_expression, t_null_default IS NULL, length(t_timestamp) FROM types"),
@@ -131,7 +131,7 @@ TEST(SqliteEngine, LeavesCycleReferencesInTheTables)
     CSqliteEngine engine;
     const auto doc = BuildAwkwardDiagram();
     ExportNotes notes;
-    const std::string script = ExportDialectSql(*doc, SqlDialect::SQLite, notes);
+    const std::string script = ExportDialectSql(*doc, SqlDialect::Sqlite, notes);
     EXPECT_EQ(script.find("ALTER TABLE"), std::string::npos);
     EXPECT_NE(script.find("-- cycle_c refers to cycle_a, which comes later: SQLite checks foreign keys when rows change"),
               std::string::npos)
