@@ -53,9 +53,12 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos)
 
 bool IsValidUtf8(std::string_view text)
 {
-    for (size_t pos = 0; pos < text.size();)
-        if (DecodeUtf8(text, pos) == kInvalidCodePoint)
+    for (size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80)
+            ++pos;
+        else if (DecodeUtf8(text, pos) == kInvalidCodePoint)
             return false;
+    }
     return true;
 }
 
