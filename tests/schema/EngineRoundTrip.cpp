@@ -49,7 +49,7 @@ std::vector<CatalogTable> ExpectedCatalog(const CKorvoDoc& doc, SqlDialect diale
         table.name = def.m_strName;
         for (const auto& column : def.m_columns) {
             const bool keyNotNull = column->m_bPrimaryKey && dialect != SqlDialect::Sqlite;
-            table.columns.push_back({column->m_strName, column->m_bRequired || keyNotNull, column->m_strType});
+            table.columns.push_back({column->m_strName, column->m_bRequired || keyNotNull, column->m_strType, ""});
             if (column->m_bPrimaryKey)
                 table.primaryKey.push_back(column->m_strName);
             if (column->m_bUnique)
@@ -81,6 +81,44 @@ std::vector<CatalogTable> ExpectedCatalog(const CKorvoDoc& doc, SqlDialect diale
     }
     std::sort(tables.begin(), tables.end(), [](const CatalogTable& a, const CatalogTable& b) { return a.name < b.name; });
     return tables;
+}
+
+std::unique_ptr<CKorvoDoc> DiagramFromCatalog(const std::vector<CatalogTable>& tables)
+{
+    auto doc = std::make_unique<CKorvoDoc>();
+    const auto has = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    for (const CatalogTable& t : tables) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = t.name;
+        for (const CatalogColumn& c : t.columns)
+            table->m_def.AddColumn(std::make_unique<CColumn>(c.name, c.type, c.notNull, c.defaultValue,
+                                                             has(t.primaryKey, c.name), has(t.unique, c.name), "", ""));
+        doc->AddTable(std::move(table));
+    }
+    const auto column = [](const KorvoTableView* table, const std::string& name) -> CColumn* {
+        for (const auto& c : table->m_def.m_columns)
+            if (c->m_strName == name)
+                return c.get();
+        return nullptr;
+    };
+    for (size_t i = 0; i < tables.size(); ++i)
+        for (const CatalogForeignKey& fk : tables[i].foreignKeys) {
+            KorvoTableView* source = doc->GetTable(static_cast<int>(i));
+            KorvoTableView* dest = doc->FindTable(fk.refTable);
+            if (!dest)
+                continue;
+            auto relation = std::make_unique<CRelation>(source, nullptr, dest, nullptr);
+            relation->m_sourceColumns.clear();
+            relation->m_destColumns.clear();
+            for (size_t k = 0; k < fk.columns.size(); ++k) {
+                relation->m_sourceColumns.push_back(column(source, fk.columns[k]));
+                relation->m_destColumns.push_back(column(dest, fk.refColumns[k]));
+            }
+            doc->AddRelation(std::move(relation));
+        }
+    return doc;
 }
 
 void ExpectEngineTakesDiagram(const CKorvoDoc& doc, CSqlEngine& engine)

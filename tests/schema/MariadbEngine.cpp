@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -22,7 +23,7 @@ std::string Literal(const std::string& text)
 
 } // namespace
 
-CMariadbEngine::CMariadbEngine(std::string socket, std::string user)
+CMariadbEngine::CMariadbEngine(std::string socket, std::string user) : m_socket(socket), m_user(user)
 {
     m_db = mysql_init(nullptr);
     if (!m_db || !mysql_real_connect(m_db, nullptr, user.c_str(), nullptr, nullptr, 0, socket.c_str(), CLIENT_MULTI_STATEMENTS)) {
@@ -90,18 +91,34 @@ std::string CMariadbEngine::RunScript(const std::string& script)
     return Execute(script);
 }
 
+void CMariadbEngine::LoadFile(const std::string& path, const std::string& ownDatabase)
+{
+    RunScript("");
+    const std::string command = "mariadb --no-defaults --force --default-character-set=utf8mb4 -S '" + m_socket + "' -u '"
+        + m_user + "' " + m_database + " < '" + path + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) == -1)
+        throw std::runtime_error("cannot run the mariadb client");
+    if (!ownDatabase.empty())
+        m_database = ownDatabase;
+}
+
 std::vector<CatalogTable> CMariadbEngine::ReadCatalog()
 {
     const std::string schema = Literal(m_database);
     std::vector<CatalogTable> tables;
-    for (const auto& t : Rows("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = " + schema
+    for (const auto& t : Rows("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_TYPE = 'BASE TABLE' AND TABLE_SCHEMA = " + schema
                               + " ORDER BY BINARY TABLE_NAME")) {
         CatalogTable table;
         table.name = t[0];
         const std::string where = " WHERE TABLE_SCHEMA = " + schema + " AND BINARY TABLE_NAME = " + Literal(table.name);
-        for (const auto& c : Rows("SELECT COLUMN_NAME, IS_NULLABLE, COLUMN_TYPE FROM information_schema.COLUMNS" + where
-                                  + " ORDER BY ORDINAL_POSITION"))
-            table.columns.push_back({c[0], c[1] == "NO", c[2]});
+        // The type as a diagram would hold it: numbering and computation included.
+        for (const auto& c : Rows("SELECT COLUMN_NAME, IS_NULLABLE, CONCAT(COLUMN_TYPE, "
+                                  "CASE WHEN EXTRA LIKE '%auto_increment%' THEN ' AUTO_INCREMENT' "
+                                  "WHEN GENERATION_EXPRESSION IS NOT NULL THEN CONCAT(' AS (', GENERATION_EXPRESSION, ')', "
+                                  "IF(EXTRA LIKE 'STORED%', ' STORED', ' VIRTUAL')) ELSE '' END), "
+                                  "IF(GENERATION_EXPRESSION IS NULL, COALESCE(COLUMN_DEFAULT, ''), '') "
+                                  "FROM information_schema.COLUMNS" + where + " ORDER BY ORDINAL_POSITION"))
+            table.columns.push_back({c[0], c[1] == "NO", c[2], c[3] == "NULL" ? "" : c[3]});
         for (const auto& k : Rows("SELECT COLUMN_NAME FROM information_schema.KEY_COLUMN_USAGE" + where
                                   + " AND CONSTRAINT_NAME = 'PRIMARY' ORDER BY ORDINAL_POSITION"))
             table.primaryKey.push_back(k[0]);

@@ -17,6 +17,10 @@ public:
 
     SqlDialect Dialect() const override { return SqlDialect::MySql; }
     std::string RunScript(const std::string& script) override;
+    // Loads a script file with the mariadb client into a fresh database,
+    // going on past errors; a script that makes and uses its own database
+    // names it, and the catalog read afterwards is that one's.
+    void LoadFile(const std::string& path, const std::string& ownDatabase = "");
     std::vector<CatalogTable> ReadCatalog() override;
     // COMMENT texts: "table" or "table.column" with the text.
     std::vector<std::pair<std::string, std::string>> ReadDescriptions();
@@ -27,6 +31,8 @@ public:
 private:
     std::vector<std::vector<std::string>> Rows(const std::string& sql);
     st_mysql* m_db = nullptr;
+    std::string m_socket;
+    std::string m_user;
     std::string m_database;
     int m_runs = 0;
 };

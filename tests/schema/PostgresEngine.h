@@ -19,6 +19,10 @@ public:
 
     SqlDialect Dialect() const override { return SqlDialect::PostgreSql; }
     std::string RunScript(const std::string& script) override;
+    // Loads a script file with psql into a fresh database, going on past
+    // errors as psql does; a script that makes and connects to its own
+    // database names it, and the catalog read afterwards is that one's.
+    void LoadFile(const std::string& path, const std::string& ownDatabase = "");
     std::vector<CatalogTable> ReadCatalog() override;
     // COMMENT ON texts: "table" or "table.column" with the text.
     std::vector<std::pair<std::string, std::string>> ReadDescriptions();
@@ -26,6 +30,7 @@ public:
     std::vector<std::string> QueryRow(const std::string& sql);
 
 private:
+    std::string FreshDatabase();
     std::string m_conninfo;
     pg_conn* m_admin = nullptr;
     pg_conn* m_db = nullptr;

@@ -10,6 +10,7 @@
 #include "SchemaTestDiagrams.h"
 #include "SqlQuoting.h"
 #include "SqlReservedWords.h"
+#include "SqliteEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,40 @@ TEST(MariadbEngine, KeepsDescriptionsDefaultsAndNumbering)
         EXPECT_EQ(engine->QueryRow("SELECT GROUP_CONCAT(id ORDER BY id) FROM " + std::string(table)),
                   (std::vector<std::string>{"1,2"}))
             << table;
+    }
+}
+
+// The shared real-world schemas, as each engine makes them, turned into
+// diagrams, then exported for each engine and run there: every corpus
+// diagram through every dialect and its real engine.
+TEST(ServerEngines, TakeEveryCorpusDiagramInEveryEngine)
+{
+    const auto postgres = Postgres();
+    const auto mariadb = Mariadb();
+    CSqliteEngine sqlite;
+    const std::string schemas = KORVO_SHARED_DIR "/schemas/";
+
+    std::vector<std::pair<std::string, std::unique_ptr<CKorvoDoc>>> corpus;
+    for (const auto& [file, own] : {std::pair<const char*, const char*>{"northwind.postgresql.sql", ""},
+                                    {"pagila.postgresql.sql", ""},
+                                    {"chinook.postgresql.sql", "chinook"}}) {
+        postgres->LoadFile(schemas + file, own);
+        corpus.emplace_back(file, DiagramFromCatalog(postgres->ReadCatalog()));
+    }
+    for (const auto& [file, own] : {std::pair<const char*, const char*>{"employees.mysql.sql", "employees"},
+                                    {"chinook.mysql.sql", "Chinook"}}) {
+        mariadb->LoadFile(schemas + file, own);
+        corpus.emplace_back(file, DiagramFromCatalog(mariadb->ReadCatalog()));
+    }
+    sqlite.OpenFile(schemas + "chinook.sqlite");
+    corpus.emplace_back("chinook.sqlite", DiagramFromCatalog(sqlite.ReadCatalog()));
+
+    for (const auto& [file, doc] : corpus) {
+        ASSERT_GE(doc->m_tables.size(), 6u) << file;
+        for (CSqlEngine* engine : std::initializer_list<CSqlEngine*>{postgres.get(), mariadb.get(), &sqlite}) {
+            SCOPED_TRACE(file + " in " + std::string(DialectKeyword(engine->Dialect())));
+            ExpectEngineTakesDiagram(*doc, *engine);
+        }
     }
 }
 

@@ -19,7 +19,8 @@ struct CatalogForeignKey {
 struct CatalogColumn {
     std::string name;
     bool notNull = false;
-    std::string type;
+    std::string type;         // as the engine spells it, numbering and computation included
+    std::string defaultValue; // as the engine shows it
     bool operator==(const CatalogColumn& other) const { return name == other.name && notNull == other.notNull; }
 };
 

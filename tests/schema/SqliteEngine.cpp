@@ -54,6 +54,14 @@ void CSqliteEngine::Open()
         throw std::runtime_error("cannot open an in-memory SQLite database");
 }
 
+void CSqliteEngine::OpenFile(const std::string& path)
+{
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + path);
+}
+
 std::string CSqliteEngine::RunScript(const std::string& script)
 {
     Open();
@@ -106,10 +114,10 @@ std::vector<CatalogTable> CSqliteEngine::ReadCatalog()
         table.name = list.Text(0);
 
         std::map<int, std::string> key;
-        CStatement columns(m_db, "SELECT name, type, \"notnull\", pk FROM pragma_table_xinfo(?) ORDER BY cid");
+        CStatement columns(m_db, "SELECT name, type, \"notnull\", pk, dflt_value FROM pragma_table_xinfo(?) ORDER BY cid");
         columns.Bind(1, table.name);
         while (columns.Step()) {
-            table.columns.push_back({columns.Text(0), columns.Int(2) != 0, columns.Text(1)});
+            table.columns.push_back({columns.Text(0), columns.Int(2) != 0, columns.Text(1), columns.Text(4)});
             if (columns.Int(3) > 0)
                 key[columns.Int(3)] = columns.Text(0);
         }

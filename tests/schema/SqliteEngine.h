@@ -14,6 +14,8 @@ public:
     SqlDialect Dialect() const override { return SqlDialect::Sqlite; }
     std::string RunScript(const std::string& script) override;
     std::vector<CatalogTable> ReadCatalog() override;
+    // Reads an existing database file instead (left as it is).
+    void OpenFile(const std::string& path);
     // The CREATE statement SQLite keeps for the table, comments included.
     std::string StatementOf(const std::string& table);
     // Runs one statement and gives its first row's columns as text.

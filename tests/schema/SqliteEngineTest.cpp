@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -139,6 +141,34 @@ TEST(SqliteEngine, LeavesCycleReferencesInTheTables)
     ASSERT_EQ(engine.RunScript(script), "");
     // The reference to the later table is a real foreign key: it refuses a row that refers to nothing.
     EXPECT_NE(engine.Execute("PRAGMA foreign_keys = ON; INSERT INTO cycle_a (id, b_id) VALUES (1, 99);"), "");
+}
+
+// A real-world schema as SQLite holds it, made into a diagram, goes back
+// into SQLite through the export: the database file and its script.
+TEST(SqliteEngine, TakesTheChinookCorpusBack)
+{
+    CSqliteEngine source;
+    source.OpenFile(KORVO_SHARED_DIR "/schemas/chinook.sqlite");
+    const auto fromFile = DiagramFromCatalog(source.ReadCatalog());
+    ASSERT_EQ(fromFile->m_tables.size(), 11u);
+    ASSERT_EQ(fromFile->m_relations.size(), 11u);
+
+    std::ifstream in(KORVO_SHARED_DIR "/schemas/chinook.sqlite.sql", std::ios::binary);
+    std::stringstream script;
+    script << in.rdbuf();
+    ASSERT_EQ(source.RunScript(script.str()), "");
+    const auto fromScript = DiagramFromCatalog(source.ReadCatalog());
+    ASSERT_EQ(fromScript->m_tables.size(), 11u);
+
+    CSqliteEngine engine;
+    {
+        SCOPED_TRACE("chinook.sqlite");
+        ExpectEngineTakesDiagram(*fromFile, engine);
+    }
+    {
+        SCOPED_TRACE("chinook.sqlite.sql");
+        ExpectEngineTakesDiagram(*fromScript, engine);
+    }
 }
 
 } // namespace
