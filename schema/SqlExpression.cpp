@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -249,6 +250,38 @@ DefaultKind FunctionKindOf(const std::string& compact)
     return DefaultKind::None;
 }
 
+// The text inside every pair of parentheses that wraps all of it, in one
+// pass however deep the nesting: "( (0) )" is "0", "(a) + (b)" stays.
+std::string_view Unwrap(std::string_view text)
+{
+    text = Trim(text);
+    std::vector<size_t> match(text.size(), std::string_view::npos);
+    std::vector<size_t> open;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\'' || text[i] == '"') {
+            i = SkipQuoted(text, i, text[i]) - 1;
+        } else if (text[i] == '(') {
+            open.push_back(i);
+        } else if (text[i] == ')' && !open.empty()) {
+            match[open.back()] = i;
+            open.pop_back();
+        }
+    }
+    size_t left = 0;
+    size_t right = text.size();
+    for (;;) {
+        while (left < right && std::isspace(static_cast<unsigned char>(text[left])))
+            ++left;
+        while (right > left && std::isspace(static_cast<unsigned char>(text[right - 1])))
+            --right;
+        if (right - left < 2 || text[left] != '(' || match[left] != right - 1)
+            break;
+        ++left;
+        --right;
+    }
+    return text.substr(left, right - left);
+}
+
 } // namespace
 
 bool IsWrappedInParentheses(std::string_view text)
@@ -308,10 +341,8 @@ SqlDefault ParseSqlDefault(std::string_view text)
     result.value = std::string(written);
 
     // ((0)), ('x'::text) and -1::numeric all come down to their literal.
-    std::string bare = StripCasts(written, [](const SqlType&) { return false; });
-    while (IsWrappedInParentheses(Trim(bare)))
-        bare = std::string(Trim(Trim(bare).substr(1, Trim(bare).size() - 2)));
-    const std::string_view core = Trim(bare);
+    const std::string bare = StripCasts(written, [](const SqlType&) { return false; });
+    const std::string_view core = Unwrap(bare);
     const std::string compact = Compact(core);
 
     std::string literal;

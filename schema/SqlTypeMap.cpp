@@ -735,6 +735,14 @@ std::string MapDefault(const SqlDefault& d, const SqlType& t, const std::string&
     return "";
 }
 
+bool IsMySQLLargeType(std::string type)
+{
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    return type.find("TEXT") != std::string::npos || type.find("BLOB") != std::string::npos || type == "JSON"
+        || type == "GEOMETRY";
+}
+
 bool CanNumber(const SqlType& t)
 {
     return t.arrayDims == 0 && (t.kind == TypeKind::Integer || (t.kind == TypeKind::Decimal && t.scale <= 0));
@@ -875,6 +883,10 @@ ColumnSql MapColumn(const SqlType& t, const SqlDefault& def, SqlDialect dialect,
     }
 
     out.defaultValue = MapDefault(def, t, out.type, dialect, out.notes);
+    // MySQL 8 takes a default for TEXT, BLOB and JSON only as an expression.
+    if (dialect == SqlDialect::MySql && !out.defaultValue.empty() && out.defaultValue != "NULL"
+        && out.defaultValue.front() != '(' && IsMySQLLargeType(out.type))
+        out.defaultValue = "(" + out.defaultValue + ")";
 
     if (t.arrayDims == 0 && t.kind == TypeKind::Enum && dialect != SqlDialect::MySql && !t.values.empty()) {
         out.check = context.sqlName + " IN (";

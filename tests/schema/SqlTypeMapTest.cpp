@@ -116,12 +116,26 @@ TEST(ParseSqlDefault, ReadsWhatTheDefaultSays)
         {"uuidv7()", DefaultKind::NewUuid, "uuidv7()"},
         {"x + 1", DefaultKind::Expression, "x + 1"},
         {"'unterminated", DefaultKind::Expression, "'unterminated"},
+        {"( (0) )", DefaultKind::Number, "0"},
+        {"(a) + (b)", DefaultKind::Expression, "(a) + (b)"},
+        {"('(') ", DefaultKind::Text, "("},
     };
     for (const Case& c : cases) {
         const SqlDefault d = ParseSqlDefault(c.text);
         EXPECT_EQ(d.kind, c.kind) << c.text;
         EXPECT_EQ(d.value, c.value) << c.text;
     }
+}
+
+// A default nested a hundred thousand deep is read in one pass.
+TEST(ParseSqlDefault, ReadsDeepNestingAtOnce)
+{
+    const size_t depth = 100000;
+    const SqlDefault d = ParseSqlDefault(std::string(depth, '(') + "7" + std::string(depth, ')'));
+    EXPECT_EQ(d.kind, DefaultKind::Number);
+    EXPECT_EQ(d.value, "7");
+    const SqlType t = ParseSqlType("numeric" + std::string(depth, '(') + std::string(depth, ')'));
+    EXPECT_EQ(t.kind, TypeKind::Decimal);
 }
 
 TEST(StripCasts, TakesOutOnlyTheCastsAsked)
@@ -278,8 +292,9 @@ TEST(MapColumn, MySQL)
         {d, "varchar(20000)", "", "MEDIUMTEXT", "", false},
         {d, "character varying(40)", "", "character varying(40)", "", false},
         {d, "CLOB", "", "LONGTEXT", "", false},
-        {d, "tinytext", "'x'", "tinytext", "'x'", false},
-        {d, "text", "'a\\b'", "text", "'a\\\\b'", false},
+        {d, "tinytext", "'x'", "tinytext", "('x')", false},
+        {d, "text", "'a\\b'", "text", "('a\\\\b')", false},
+        {d, "text", "NULL", "text", "NULL", false},
         {d, "bytea", "", "LONGBLOB", "", false},
         {d, "RAW(8)", "", "VARBINARY(8)", "", false},
         {d, "varbinary(max)", "", "LONGBLOB", "", false},
@@ -295,11 +310,11 @@ TEST(MapColumn, MySQL)
         {d, "date", "CURRENT_DATE", "date", "(CURRENT_DATE)", false},
         {d, "time", "CURRENT_TIME", "time", "(CURRENT_TIME)", false},
         {d, "uuid", "gen_random_uuid()", "CHAR(36)", "(UUID())", false},
-        {d, "jsonb", "'{}'::jsonb", "JSON", "'{}'", false},
+        {d, "jsonb", "'{}'::jsonb", "JSON", "('{}')", false},
         {d, "xml", "", "LONGTEXT", "", true},
         {d, "enum('a','b''c')", "'a'", "enum('a','b''c')", "'a'", false},
         {d, "integer[]", "", "JSON", "", true},
-        {d, "public.mpaa_rating", "'G'::public.mpaa_rating", "LONGTEXT", "'G'", true},
+        {d, "public.mpaa_rating", "'G'::public.mpaa_rating", "LONGTEXT", "('G')", true},
         {d, "geometry", "", "geometry", "", false},
         {d, "tsvector", "", "LONGTEXT", "", true},
         {d, "integer", "1 + 2", "integer", "(1 + 2)", false},
