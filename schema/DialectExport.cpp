@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+using namespace SqlUtf8;
+
 namespace {
 
 struct ColumnPlan {

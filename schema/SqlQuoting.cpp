@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+using namespace SqlUtf8;
+
 namespace {
 
 // No reserved word of any target is longer than this.

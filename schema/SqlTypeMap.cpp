@@ -11,6 +11,8 @@
 #include <charconv>
 #include <initializer_list>
 
+using namespace SqlUtf8;
+
 namespace {
 
 // A type as the target writes it, and what it could not carry.

@@ -1,15 +1,6 @@
 #include "SqlUtf8.h"
 
-namespace {
-
-// Windows-1252 for 0x80..0x9F; the five unassigned bytes keep their C1 code.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-} // namespace
+namespace SqlUtf8 {
 
 char32_t DecodeUtf8(std::string_view text, size_t& pos)
 {
@@ -102,8 +93,7 @@ std::string RepairUtf8(std::string_view text)
             out.append(text.substr(start, pos - start));
             continue;
         }
-        const auto b = static_cast<unsigned char>(text[start]);
-        AppendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b});
+        AppendUtf8(out, static_cast<unsigned char>(text[start]));
     }
     return out;
 }
@@ -123,3 +113,5 @@ std::string_view Utf8Prefix(std::string_view text, size_t maxChars)
         DecodeUtf8(text, pos);
     return text.substr(0, pos);
 }
+
+} // namespace SqlUtf8

@@ -6,6 +6,7 @@
 
 // Model text is UTF-8; these helpers read it code point by code point and
 // make older single-byte text safe to write into a UTF-8 script.
+namespace SqlUtf8 {
 
 constexpr char32_t kInvalidCodePoint = 0xFFFFFFFF;
 
@@ -17,8 +18,8 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos);
 bool IsValidUtf8(std::string_view text);
 bool IsAscii(std::string_view text);
 
-// The text with every byte that is not part of a valid sequence read as a
-// Windows-1252 character, as older diagrams stored their text.
+// The text with every byte that is not part of a valid sequence read as
+// the Latin-1 character of its value, as the model reads older diagrams.
 std::string RepairUtf8(std::string_view text);
 
 // Number of code points (an invalid byte counts as one).
@@ -28,3 +29,5 @@ size_t Utf8Length(std::string_view text);
 std::string_view Utf8Prefix(std::string_view text, size_t maxChars);
 
 void AppendUtf8(std::string& out, char32_t codePoint);
+
+} // namespace SqlUtf8
