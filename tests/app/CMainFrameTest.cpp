@@ -175,9 +175,11 @@ TEST_F(CMainFrameTest, ToolBarsAndTheirButtons)
     for (QToolBar* bar : {m_frame->GetMainToolBar(), m_frame->GetToolsToolBar()}) {
         EXPECT_EQ(bar->iconSize(), QSize(16, 15));
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
-        for (QAction* action : bar->actions())
-            if (!action->isSeparator())
+        for (QAction* action : bar->actions()) {
+            if (!action->isSeparator()) {
                 EXPECT_FALSE(action->icon().pixmap(16, 15).isNull()) << action->objectName().toStdString();
+            }
+        }
     }
 }
 
@@ -209,14 +211,18 @@ TEST_F(CMainFrameTest, PromptsAndTooltips)
     }
     // Every button and every menu item has a prompt.
     for (QMenu* menu : m_frame->CurrentMenus())
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator() && action->isVisible())
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isVisible()) {
                 EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+            }
+        }
     m_frame->GetDocManager()->OnFileNew();
     for (QMenu* menu : m_frame->CurrentMenus())
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator() && action->isVisible())
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isVisible()) {
                 EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+            }
+        }
     EXPECT_EQ(m_frame->IdleMessage(), QStringLiteral("Ready"));
 }
 
