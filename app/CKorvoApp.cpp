@@ -1,6 +1,7 @@
 #include "CKorvoApp.h"
 
 #include "CommandIds.h"
+#include "KorvoVersion.h"
 
 #include <QFileInfo>
 #include <QIcon>
@@ -49,7 +50,7 @@ CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
     InitKorvoResources();
     setOrganizationName(QString::fromLatin1(kOrganisation));
     setApplicationName(QString::fromLatin1(kApplication));
-    setApplicationVersion(QStringLiteral("1.03"));
+    setApplicationVersion(QStringLiteral(KORVO_VERSION));
     setApplicationDisplayName(QString::fromLatin1(kApplication));
     setWindowIcon(QIcon(QStringLiteral(":/icons/korvo.svg")));
     setDesktopFileName(QStringLiteral("korvo"));

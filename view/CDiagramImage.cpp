@@ -31,8 +31,8 @@ QSize PictureSize(CKorvoDoc& doc, int dpi, QString& error)
     for (auto& table : doc.m_tables)
         table->Measure(dc);
     const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
-    const int64_t width = (int64_t(extent.cx) + 2 * kBorder) * dpi / 1440 + 1;
-    const int64_t height = (int64_t(extent.cy) + 2 * kBorder) * dpi / 1440 + 1;
+    const int64_t width = (int64_t(extent.cx) + 2 * kBorder) * dpi / kTwipsPerInch + 1;
+    const int64_t height = (int64_t(extent.cy) + 2 * kBorder) * dpi / kTwipsPerInch + 1;
     if (width > CDiagramImage::kMaxSide || height > CDiagramImage::kMaxSide ||
         width * height > CDiagramImage::kMaxPixels) {
         error = QStringLiteral("the diagram is too large for a picture at %1 dpi (%2 x %3 pixels)")

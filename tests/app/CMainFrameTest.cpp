@@ -66,6 +66,15 @@ QStringList Titles(const QList<QMenu*>& menus)
     return titles;
 }
 
+// Command ids as the object names of their actions; 0 stands for a separator.
+QStringList Ids(std::initializer_list<int> ids)
+{
+    QStringList names;
+    for (int id : ids)
+        names.append(id ? QString::number(id) : QStringLiteral("-"));
+    return names;
+}
+
 QStringList ToolBarIds(const QToolBar* bar)
 {
     QStringList ids;
@@ -170,8 +179,9 @@ TEST_F(CMainFrameTest, AcceleratorTable)
 TEST_F(CMainFrameTest, ToolBarsAndTheirButtons)
 {
     EXPECT_EQ(ToolBarIds(m_frame->GetMainToolBar()),
-              (QStringList{"57600", "57601", "57603", "-", "57635", "57634", "57637", "-", "57607", "-", "57664"}));
-    EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), (QStringList{"32771", "32772", "32776"}));
+              Ids({ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                   ID_FILE_PRINT, 0, ID_APP_ABOUT}));
+    EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), Ids({ID_TOOL_POINTER, ID_TOOL_TABLE, ID_TOOL_RELATION}));
     for (QToolBar* bar : {m_frame->GetMainToolBar(), m_frame->GetToolsToolBar()}) {
         EXPECT_EQ(bar->iconSize(), QSize(16, 15));
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
