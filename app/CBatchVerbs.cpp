@@ -10,7 +10,7 @@
 #include "CKorvoView.h"
 #include "CSqlImporter.h"
 #include "DiagramFile.h"
-#include "ddlread.h"
+#include "SqlImportFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,10 +109,10 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     if (!doc)
         return Fail(error);
 
-    char text[500] = "";
-    TableData* list = ImportSQLTables(QFile::encodeName(script).constData(), text, int(sizeof text), nullptr);
+    std::string text;
+    const SqlTableList list = ImportSqlFile(QFile::encodeName(script).toStdString(), text);
     if (!list)
-        return Fail(script + QStringLiteral(": ") + QString::fromLatin1(text).trimmed());
+        return Fail(script + QStringLiteral(": ") + QString::fromLatin1(text.c_str()).trimmed());
 
     // Measured and laid out as the window would at the offscreen resolution,
     // on the canvas of the diagram's page counts.
@@ -120,8 +120,7 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     const CRect canvas{0, 0, app.PageWidth() * doc->m_nMaxPagesX, -(app.PageHeight() * doc->m_nMaxPagesY)};
     CKorvoDC dc(nullptr, 96, false);
     dc.SelectFont(CKorvoDC::MakeFont(doc->m_logFont, 96));
-    CSqlImporter(*doc, dc, canvas).ImportTables(list);
-    FreeTableData(list);
+    CSqlImporter(*doc, dc, canvas).ImportTables(list.get());
 
     const FileResult saved = SaveDiagramFile(QFile::encodeName(output).toStdString(), *doc);
     if (!saved.ok)

@@ -5,7 +5,7 @@
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 #include "CSqlImporter.h"
-#include "ddlread.h"
+#include "SqlImportFile.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,20 +17,19 @@ void CKorvoView::OnImportSQL()
     if (path.isEmpty())
         return;
 
-    char error[500] = "";
     // A large script takes a moment to read and lay out.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TableData* list = ImportSQLTables(QFile::encodeName(path).constData(), error, int(sizeof error), nullptr);
+    std::string error;
+    const SqlTableList list = ImportSqlFile(QFile::encodeName(path).toStdString(), error);
     if (list) {
         auto dc = PrepareDC();
         CSqlImporter importer(*GetDocument(), *dc, m_rectCanvas);
-        importer.ImportTables(list);
-        FreeTableData(list);
+        importer.ImportTables(list.get());
     }
     QApplication::restoreOverrideCursor();
 
     if (!list) {
-        KorvoMessageBox(this, tr("Error importing: %1").arg(QString::fromLatin1(error)));
+        KorvoMessageBox(this, tr("Error importing: %1").arg(QString::fromLatin1(error.c_str())));
         return;
     }
     DocumentEdited(true);

@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct ProgramRun {
@@ -233,6 +235,16 @@ TEST(KorvoProgram, ImportAndExportFailuresSayWhyInOneLine)
     const ProgramRun parse = Korvo({"--import-sql", bad, "-o", out});
     EXPECT_EQ(parse.exitCode, 1);
     EXPECT_EQ(KorvoLines(parse.err), QStringList{"korvo: " + bad + ": 2: parse error at c"});
+    EXPECT_FALSE(QFile::exists(out));
+
+    // A named pipe without a writer is refused at once, as a missing file is.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.sql"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& script : {dir.filePath(QStringLiteral("absent.sql")), pipe, dir.path()}) {
+        const ProgramRun unreadable = Korvo({"--import-sql", script, "-o", out});
+        EXPECT_EQ(unreadable.exitCode, 1);
+        EXPECT_EQ(KorvoLines(unreadable.err), QStringList{"korvo: " + script + ": Error opening file."});
+    }
     EXPECT_FALSE(QFile::exists(out));
 
     const QString foreign = dir.filePath(QStringLiteral("foreign.erd"));

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 int PdfPageCount(const QString& path)
@@ -117,6 +119,23 @@ TEST_F(CKorvoViewCommandsTest, ImportSqlMergesTheScriptOrShowsTheLibrarysError)
     seam.openFileName.clear();
     view.OnImportSQL();
     EXPECT_EQ(seam.messages.size(), 1) << "a cancelled dialog does nothing";
+}
+
+// Regression: importing a named pipe froze the window for good, and a folder
+// gave the scanner's own message. Both say what a missing file says.
+TEST_F(CKorvoViewCommandsTest, ImportingAnythingButAFileSaysItCannotBeOpened)
+{
+    const QString pipe = dir.filePath(QStringLiteral("pipe.sql"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {dir.filePath(QStringLiteral("absent.sql")), pipe, dir.path()}) {
+        seam.messages.clear();
+        seam.openFileName = path;
+        view.OnImportSQL();
+        EXPECT_EQ(seam.messages, QStringList{QStringLiteral("Error importing: Error opening file.")})
+            << path.toStdString();
+    }
+    EXPECT_TRUE(doc().m_tables.empty());
+    EXPECT_FALSE(doc().IsModified());
 }
 
 TEST_F(CKorvoViewCommandsTest, CopyAndPasteThroughTheClipboardIntoAnotherDiagram)
