@@ -312,9 +312,7 @@ FileResult WriteStream(const std::string& path, const Target& target, std::strin
     return {};
 }
 
-} // namespace
-
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes)
+FileResult WriteFile(const std::string& path, std::string_view bytes, bool streams)
 {
     if (path.empty())
         return Failure(FileError::Open, "Cannot create file", path, ENOENT);
@@ -322,9 +320,24 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes)
     FileResult failure;
     if (!Resolve(path, target, failure))
         return failure;
-    if (target.kind == Target::Kind::Stream)
+    if (target.kind == Target::Kind::Stream) {
+        if (!streams)
+            return Refusal(path, "it is not a regular file");
         return WriteStream(path, target, bytes);
+    }
     return WriteReplacing(path, target, bytes, true);
+}
+
+} // namespace
+
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes)
+{
+    return WriteFile(path, bytes, true);
+}
+
+FileResult WriteRegularFileAtomically(const std::string& path, std::string_view bytes)
+{
+    return WriteFile(path, bytes, false);
 }
 
 FileResult WriteNewFile(const std::string& path, std::string_view bytes)

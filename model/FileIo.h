@@ -35,6 +35,11 @@ struct FileResult {
 // protected_fifos and protected_regular settings would have it.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// As WriteFileAtomically, for a file that only makes sense as a regular file
+// (the settings): a named pipe or device there is refused rather than
+// written, so nothing waits for a reader that never comes.
+FileResult WriteRegularFileAtomically(const std::string& path, std::string_view bytes);
+
 // Creates a new regular file at path with the bytes, complete or not at all;
 // never replaces anything: a name in use gives FileError::Exists.
 FileResult WriteNewFile(const std::string& path, std::string_view bytes);
