@@ -1,6 +1,7 @@
 // The page settings: read at start with their defaults, written back at exit
 // in full, and the recent-file list.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CKorvoApp.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 

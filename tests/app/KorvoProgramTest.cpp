@@ -1,5 +1,6 @@
 // The korvo program's batch verbs, run as a user runs them: without a display.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "ProgramRun.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Every file a batch verb writes: pipes, devices and standard output, paths
 // that must be refused, a full disk, the PDF of a print without printer, and
 // running out of memory.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "ProgramRun.h"
 
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,7 +1,8 @@
 // Commands and events that run out of memory: the program says so and keeps
 // every open diagram, and the file on disk stays as it was. The allocation
 // functions of this executable refuse large blocks while a limit is set.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CDocManager.h"
 #include "CDocumentHost.h"
 #include "CKorvoApp.h"
@@ -19,6 +20,8 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -96,7 +99,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    CAppTestSeam m_seam;
+    CRecordingSeam m_seam;
     std::unique_ptr<CMainFrame> m_frame;
     CDocumentHost* m_host = nullptr;
 };
@@ -123,16 +126,16 @@ TEST_F(OutOfMemoryTest, CommandsSaySoAndKeepTheDiagrams)
         {ID_FILE_SAVE_AS, m_dir.filePath(QStringLiteral("new.erd"))},
     };
     for (const auto& row : table) {
-        m_seam.m_messages.clear();
+        m_seam.boxes.clear();
         if (!row.answer.isEmpty())
-            m_seam.m_saveAnswers = QStringList{row.answer};
+            m_seam.saveAnswers = QStringList{row.answer};
         {
             AllocationLimit limit(kLimit);
             m_frame->GetAction(row.command)->trigger();
         }
-        ASSERT_EQ(m_seam.m_messages.size(), 1) << row.command;
-        EXPECT_EQ(m_seam.m_messages[0].text, QString::fromLatin1(kOutOfMemoryMessage));
-        EXPECT_EQ(m_seam.m_messages[0].icon, QMessageBox::Warning);
+        ASSERT_EQ(m_seam.boxes.size(), 1) << row.command;
+        EXPECT_EQ(m_seam.boxes[0].text, QString::fromLatin1(kOutOfMemoryMessage));
+        EXPECT_EQ(m_seam.boxes[0].icon, QMessageBox::Warning);
     }
     EXPECT_EQ(m_frame->GetDocManager()->Documents(), QList<CDocumentHost*>{m_host});
     EXPECT_TRUE(m_host->IsModified());
@@ -142,9 +145,9 @@ TEST_F(OutOfMemoryTest, CommandsSaySoAndKeepTheDiagrams)
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("new.erd"))));
 
     // With the memory back, the same save works.
-    m_seam.m_messages.clear();
+    m_seam.boxes.clear();
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.boxes.isEmpty());
     EXPECT_FALSE(m_host->IsModified());
     EXPECT_GT(Read(diagram).size(), qsizetype(4 * kLimit));
 }
@@ -154,7 +157,7 @@ TEST_F(OutOfMemoryTest, AnEventThatRunsOutOfMemoryIsReported)
     Hungry hungry;
     QEvent event(QEvent::User);
     EXPECT_FALSE(QCoreApplication::sendEvent(&hungry, &event));
-    ASSERT_EQ(m_seam.m_messages.size(), 1);
-    EXPECT_EQ(m_seam.m_messages[0].text, QString::fromLatin1(kOutOfMemoryMessage));
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_EQ(m_seam.boxes[0].text, QString::fromLatin1(kOutOfMemoryMessage));
     EXPECT_EQ(m_frame->GetDocManager()->Documents().size(), 1);
 }
