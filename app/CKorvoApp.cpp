@@ -48,7 +48,8 @@ CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QString::fromLatin1(CSettingsFile::kOrganisation));
     setApplicationName(QString::fromLatin1(CSettingsFile::kApplication));
     setApplicationVersion(QStringLiteral(KORVO_VERSION));
-    setApplicationDisplayName(QString::fromLatin1(CSettingsFile::kApplication));
+    // No application display name: Qt on X11 would append it to every
+    // window title, and the titles are the program's own texts.
     setWindowIcon(QIcon(QStringLiteral(":/icons/korvo.svg")));
     setDesktopFileName(QStringLiteral("korvo"));
 
