@@ -11,7 +11,10 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <thread>
@@ -35,28 +38,52 @@ mode_t TypeOf(const QString& path)
     return lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
 }
 
-// Reads a named pipe to its end on another thread while korvo writes.
+// Reads a named pipe to its end on another thread while korvo writes. The
+// read end is open before korvo starts; once korvo has ended, a pipe that
+// no writer ever opened (because it was replaced, say) ends the reading.
 class PipeReader {
 public:
     explicit PipeReader(const QString& path)
-        : m_thread([this, path] {
-              const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-              char chunk[4096];
-              ssize_t n;
-              while (fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0)
-                  m_bytes.append(chunk, n);
-              if (fd >= 0)
-                  ::close(fd);
-          })
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK)), m_thread([this] { Read(); })
     {
     }
+    ~PipeReader()
+    {
+        if (m_thread.joinable())
+            Bytes();
+    }
+    // Call when the writer has ended.
     QByteArray Bytes()
     {
+        m_writerEnded = true;
         m_thread.join();
         return m_bytes;
     }
 
 private:
+    void Read()
+    {
+        while (m_fd >= 0) {
+            pollfd poll{m_fd, POLLIN, 0};
+            const int ready = ::poll(&poll, 1, 100);
+            if (ready == 0) {
+                if (m_writerEnded)
+                    break;
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+            if (n > 0)
+                m_bytes.append(chunk, n);
+            else if (n == 0 || errno != EAGAIN)
+                break;
+        }
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    int m_fd;
+    std::atomic<bool> m_writerEnded{false};
     QByteArray m_bytes;
     std::thread m_thread;
 };
