@@ -105,11 +105,12 @@ int CBatchVerbs::Render(const QString& path, const QString& output, int dpi, con
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
     if (!doc)
         return Fail(error);
-    const CDiagramImage::Format chosen = CDiagramImage::FormatNamed(format);
+    using Format = CDiagramImage::Format;
+    const Format chosen = CDiagramImage::FormatNamed(format);
     if (output == kStandardOutput) {
         QByteArray bytes;
-        error = CDiagramImage::Render(*doc, chosen == CDiagramImage::Format::Unknown ? CDiagramImage::Format::Png : chosen,
-                                      dpi, QFileInfo(path).completeBaseName(), bytes);
+        error = CDiagramImage::Render(*doc, chosen == Format::Unknown ? Format::Png : chosen, dpi,
+                                      QFileInfo(path).completeBaseName(), bytes);
         if (!error.isEmpty())
             return Fail(path + QStringLiteral(": ") + error);
         return WriteStandardOutput(std::string_view(bytes.constData(), size_t(bytes.size())));

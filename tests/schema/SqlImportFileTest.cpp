@@ -41,13 +41,22 @@ TEST_F(SqlImportFileTest, GivesTheTablesOfTheScriptInOrder)
         Script("two.sql", "CREATE TABLE a (x INT NOT NULL);\nCREATE TABLE b (y INT, PRIMARY KEY (y));\n"), error);
     ASSERT_TRUE(list) << error;
     EXPECT_EQ(error, "");
-    EXPECT_STREQ(list->name, "a");
-    EXPECT_STREQ(list->columns->name, "x");
-    EXPECT_EQ(list->columns->flags, DDL_COLUMN_NOT_NULL);
-    ASSERT_NE(list->next, nullptr);
-    EXPECT_STREQ(list->next->name, "b");
-    EXPECT_EQ(list->next->constraints->kind, DDL_CONSTRAINT_PRIMARY_KEY);
-    EXPECT_EQ(list->next->next, nullptr);
+    // The records are packed to 4 bytes: their pointers are read into locals
+    // before any check takes them by reference.
+    const TableData* first = list.get();
+    const ColumnData* column = first->columns;
+    const TableData* second = first->next;
+    EXPECT_STREQ(first->name, "a");
+    ASSERT_NE(column, nullptr);
+    EXPECT_STREQ(column->name, "x");
+    EXPECT_EQ(column->flags, DDL_COLUMN_NOT_NULL);
+    ASSERT_NE(second, nullptr);
+    const ConstraintData* key = second->constraints;
+    const TableData* third = second->next;
+    EXPECT_STREQ(second->name, "b");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->kind, DDL_CONSTRAINT_PRIMARY_KEY);
+    EXPECT_EQ(third, nullptr);
 }
 
 TEST_F(SqlImportFileTest, FailuresCarryTheLibrarysText)
