@@ -212,9 +212,15 @@ public:
     {
         if (m_name.empty()) {
             const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-            if (!replace)
-                return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0 ? Closed()
-                                                                                                       : errno;
+            if (!replace) {
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                    return errno;
+                // Whole or not at all: a file that fails to close goes again.
+                const int error = Closed();
+                if (error)
+                    ::unlink(target.c_str());
+                return error;
+            }
             // A link cannot replace a file: the unnamed file takes a passing
             // name for the moment of the rename.
             for (int attempt = 0; m_name.empty(); ++attempt) {
