@@ -1,6 +1,8 @@
 #include "CAboutDialog.h"
 
 #include "CLinkLabel.h"
+#include "CommandIds.h"
+#include "KorvoVersion.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -16,11 +18,11 @@ constexpr const char* kAddress = "https://korvo.example.org/";
 CAboutDialog::CAboutDialog(QWidget* parent) : CTemplateDialog(parent, QStringLiteral("About Korvo"), 262, 103)
 {
     auto* icon = new QLabel(this);
-    icon->setObjectName(QStringLiteral("128"));
+    icon->setObjectName(QString::number(IDR_MAINFRAME));
     icon->setPixmap(QIcon(QStringLiteral(":/icons/korvo.svg")).pixmap(32, 32));
     icon->setGeometry(QRect(Units().ToPixels(11, 10, 21, 20).topLeft(), QSize(32, 32)));
 
-    AddLine(QStringLiteral("Korvo v1.03 - Windows Edition"), 39, 10, 160, 8);
+    AddLine(QStringLiteral("Korvo v" KORVO_VERSION " - Windows Edition"), 39, 10, 160, 8);
     AddLine(QStringLiteral("Your Windows based Entity Relationship Designer"), 39, 22, 216, 8);
 
     m_wndLink = new CLinkLabel(this);

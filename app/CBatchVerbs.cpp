@@ -11,8 +11,8 @@
 #include "CSqlImporter.h"
 #include "DiagramFile.h"
 #include "ModelText.h"
+#include "SqlImportFile.h"
 #include "SqlNameLoss.h"
-#include "ddlread.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +21,12 @@
 #include <QPrinterInfo>
 
 #include <cstdio>
+#include <new>
+#include <unistd.h>
 
 namespace {
+
+const QString kStandardOutput = QStringLiteral("-");
 
 void Warn(const QString& text)
 {
@@ -35,6 +39,30 @@ int Fail(const QString& text)
     return 1;
 }
 
+int WriteStandardOutput(std::string_view bytes)
+{
+    std::fflush(stdout);
+    const FileResult written = WriteToDescriptor(STDOUT_FILENO, bytes, "standard output");
+    return written.ok ? 0 : Fail(QString::fromLocal8Bit(written.message.c_str()));
+}
+
+int RunVerb(const CCommandLine& commandLine)
+{
+    switch (commandLine.m_verb) {
+    case CCommandLine::Verb::Print:
+        return CBatchVerbs::Print(commandLine.m_strFile);
+    case CCommandLine::Verb::Render:
+        return CBatchVerbs::Render(commandLine.m_strFile, commandLine.m_strOutput, commandLine.m_nDpi,
+                                   commandLine.m_strFormat);
+    case CCommandLine::Verb::ExportSql:
+        return CBatchVerbs::ExportSql(commandLine.m_strFile, commandLine.m_strOutput);
+    case CCommandLine::Verb::ImportSql:
+        return CBatchVerbs::ImportSql(commandLine.m_strFile, commandLine.m_strInto, commandLine.m_strOutput);
+    default:
+        return Fail(QStringLiteral("not a batch verb"));
+    }
+}
+
 } // namespace
 
 int CBatchVerbs::Run(const CCommandLine& commandLine)
@@ -43,23 +71,16 @@ int CBatchVerbs::Run(const CCommandLine& commandLine)
     // the error stream instead.
     CConsoleSeam seam;
     CModalSeam::Install(&seam);
+    // Made before the verb runs: out of memory, there may be no room left
+    // to build the line that says so.
+    const QByteArray input = QFile::encodeName(commandLine.m_strFile);
     int status = 1;
-    switch (commandLine.m_verb) {
-    case CCommandLine::Verb::Print:
-        status = Print(commandLine.m_strFile);
-        break;
-    case CCommandLine::Verb::Render:
-        status = Render(commandLine.m_strFile, commandLine.m_strOutput, commandLine.m_nDpi);
-        break;
-    case CCommandLine::Verb::ExportSql:
-        status = ExportSql(commandLine.m_strFile, commandLine.m_strOutput);
-        break;
-    case CCommandLine::Verb::ImportSql:
-        status = ImportSql(commandLine.m_strFile, commandLine.m_strInto, commandLine.m_strOutput);
-        break;
-    default:
-        status = Fail(QStringLiteral("not a batch verb"));
-        break;
+    try {
+        status = RunVerb(commandLine);
+    } catch (const std::bad_alloc&) {
+        // Everything the verb held is released by now; nothing was written.
+        std::fprintf(stderr, "korvo: %s: out of memory\n", input.constData());
+        status = 1;
     }
     CModalSeam::Install(nullptr);
     return status;
@@ -85,13 +106,23 @@ std::unique_ptr<CKorvoDoc> CBatchVerbs::LoadDiagram(const QString& path, QString
     }
 }
 
-int CBatchVerbs::Render(const QString& path, const QString& output, int dpi)
+int CBatchVerbs::Render(const QString& path, const QString& output, int dpi, const QString& format)
 {
     QString error;
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
     if (!doc)
         return Fail(error);
-    error = CDiagramImage::Write(*doc, output, dpi);
+    using Format = CDiagramImage::Format;
+    const Format chosen = CDiagramImage::FormatNamed(format);
+    if (output == kStandardOutput) {
+        QByteArray bytes;
+        error = CDiagramImage::Render(*doc, chosen == Format::Unknown ? Format::Png : chosen, dpi,
+                                      QFileInfo(path).completeBaseName(), bytes);
+        if (!error.isEmpty())
+            return Fail(path + QStringLiteral(": ") + error);
+        return WriteStandardOutput(std::string_view(bytes.constData(), size_t(bytes.size())));
+    }
+    error = CDiagramImage::Write(*doc, output, dpi, chosen);
     if (!error.isEmpty())
         return Fail(path + QStringLiteral(": ") + error);
     return 0;
@@ -103,6 +134,8 @@ int CBatchVerbs::ExportSql(const QString& path, const QString& output)
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
     if (!doc)
         return Fail(error);
+    if (output == kStandardOutput)
+        return WriteStandardOutput(doc->ExportSQLText());
     char text[500] = "";
     if (!doc->ExportSQL(QFile::encodeName(output).constData(), text, int(sizeof text)))
         return Fail(output + QStringLiteral(": ") + QString::fromLatin1(text));
@@ -116,8 +149,8 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     if (!doc)
         return Fail(error);
 
-    char text[500] = "";
-    TableData* list = ImportSQLTables(QFile::encodeName(script).constData(), text, int(sizeof text), nullptr);
+    std::string text;
+    const SqlTableList list = ImportSqlFile(QFile::encodeName(script).toStdString(), text);
     if (!list)
         return Fail(script + QStringLiteral(": ") + ModelToQString(text).trimmed());
 
@@ -127,8 +160,7 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     const CRect canvas{0, 0, app.PageWidth() * doc->m_nMaxPagesX, -(app.PageHeight() * doc->m_nMaxPagesY)};
     CKorvoDC dc(nullptr, 96, false);
     dc.SelectFont(CKorvoDC::MakeFont(doc->m_logFont, 96));
-    CSqlImporter(*doc, dc, canvas).ImportTables(list);
-    FreeTableData(list);
+    CSqlImporter(*doc, dc, canvas).ImportTables(list.get());
 
     const FileResult saved = SaveDiagramFile(QFile::encodeName(output).toStdString(), *doc);
     if (!saved.ok)
@@ -141,10 +173,32 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     return 0;
 }
 
-QString CBatchVerbs::PdfPathFor(const QString& path)
+QString CBatchVerbs::PdfPathFor(const QString& path, int attempt)
 {
     const QFileInfo info(path);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+    const QString suffix = attempt == 0 ? QStringLiteral(".pdf") : QStringLiteral("-%1.pdf").arg(attempt);
+    return info.dir().filePath(info.completeBaseName() + suffix);
+}
+
+int CBatchVerbs::PrintToPdf(CKorvoDoc& doc, const QString& path)
+{
+    QByteArray bytes;
+    const QString error =
+        CDiagramImage::Render(doc, CDiagramImage::Format::Pdf, kPrinterDpi, QFileInfo(path).fileName(), bytes);
+    if (!error.isEmpty())
+        return Fail(path + QStringLiteral(": ") + error);
+    // Nobody named the PDF, so no file is replaced: the first free name wins.
+    for (int attempt = 0;; ++attempt) {
+        const QString pdf = PdfPathFor(path, attempt);
+        const FileResult written = WriteNewFile(QFile::encodeName(pdf).toStdString(),
+                                                std::string_view(bytes.constData(), size_t(bytes.size())));
+        if (written.ok) {
+            std::printf("%s\n", QFileInfo(pdf).absoluteFilePath().toLocal8Bit().constData());
+            return 0;
+        }
+        if (written.error != FileError::Exists || attempt == kMaxPdfAttempt)
+            return Fail(QString::fromLocal8Bit(written.message.c_str()));
+    }
 }
 
 int CBatchVerbs::Print(const QString& path)
@@ -153,34 +207,20 @@ int CBatchVerbs::Print(const QString& path)
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
     if (!doc)
         return Fail(error);
+    const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
+    if (defaultPrinter.isNull())
+        return PrintToPdf(*doc, path);
 
     CDocumentHost host(std::move(doc));
     host.SetPathName(QFileInfo(path).absoluteFilePath());
     CKorvoView view(&host);
     view.resize(800, 600);
     view.OnInitialUpdate();
-
-    const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
     QPrinter printer(QPrinter::HighResolution);
-    QString pdf;
-    if (defaultPrinter.isNull()) {
-        pdf = PdfPathFor(path);
-        const QFileInfo target(pdf);
-        if (target.exists() ? !target.isWritable() : !QFileInfo(target.absolutePath()).isWritable())
-            return Fail(QStringLiteral("cannot write '%1'").arg(pdf));
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-    } else {
-        printer.setPrinterName(defaultPrinter.printerName());
-    }
+    printer.setPrinterName(defaultPrinter.printerName());
     view.SetUpPrinter(printer);
     view.PrintTo(printer);
     if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
         return Fail(QStringLiteral("printing '%1' failed").arg(path));
-    if (!pdf.isEmpty()) {
-        if (!QFileInfo(pdf).isFile() || QFileInfo(pdf).size() == 0)
-            return Fail(QStringLiteral("cannot write '%1'").arg(pdf));
-        std::printf("%s\n", QFileInfo(pdf).absoluteFilePath().toLocal8Bit().constData());
-    }
     return 0;
 }

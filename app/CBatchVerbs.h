@@ -10,20 +10,31 @@ class CKorvoDoc;
 // The verbs that run without a window and exit: print a diagram, render it
 // into a picture, export its SQL, import a script into a diagram. Each
 // reports one clear line on the error stream and a non-zero status when it
-// fails, and writes its output whole or not at all.
+// fails (running out of memory included), and writes its output whole or not
+// at all. "-" as the output of --render and --export-sql is standard output.
 class CBatchVerbs {
 public:
     // The exit status of the verb on the command line.
     static int Run(const CCommandLine& commandLine);
 
     static int Print(const QString& path);
-    static int Render(const QString& path, const QString& output, int dpi);
+    // format: "png", "svg", "pdf", or empty for the output's suffix (PNG for -).
+    static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString());
     static int ExportSql(const QString& path, const QString& output);
     static int ImportSql(const QString& script, const QString& into, const QString& output);
+    // --print without a printer: the PDF beside the diagram, under the first
+    // name not in use; its path goes to standard output.
+    static int PrintToPdf(CKorvoDoc& doc, const QString& path);
 
     // Reads a diagram for a verb; null with the reason in error when the
     // file does not hold a diagram this program can read.
     static std::unique_ptr<CKorvoDoc> LoadDiagram(const QString& path, QString& error);
-    // Where --print writes when there is no printer: path with .pdf.
-    static QString PdfPathFor(const QString& path);
+    // Where --print writes when there is no printer: path with .pdf, or with
+    // -N.pdf for the N-th name tried after that one.
+    static QString PdfPathFor(const QString& path, int attempt = 0);
+
+    // The resolution of a print to PDF, as Qt's high-resolution printer.
+    static constexpr int kPrinterDpi = 1200;
+    // The last N of a PDF name tried before --print gives up.
+    static constexpr int kMaxPdfAttempt = 9999;
 };

@@ -1,5 +1,7 @@
 #include "CCommandLine.h"
 
+#include "KorvoVersion.h"
+
 #include <utility>
 
 namespace {
@@ -9,10 +11,8 @@ bool IsOption(const QString& argument)
     return argument.size() > 1 && argument.startsWith(QLatin1Char('-'));
 }
 
-} // namespace
-
-CCommandLine CCommandLine::Parse(const QStringList& arguments)
-{
+// What the arguments said, before it is checked as a whole.
+struct ParseState {
     CCommandLine result;
     bool help = false;
     bool version = false;
@@ -21,20 +21,93 @@ CCommandLine CCommandLine::Parse(const QStringList& arguments)
     bool exportSql = false;
     bool importSql = false;
     bool dpiGiven = false;
+    bool formatGiven = false;
     bool intoGiven = false;
     bool outputGiven = false;
+    bool optionsEnded = false;
     QStringList positional;
-    QString error;
-    auto fail = [&error](const QString& text) {
+    QString error; // the first mistake
+
+    void Fail(const QString& text)
+    {
         if (error.isEmpty())
             error = text;
-    };
+    }
+};
 
-    bool optionsEnded = false;
+void SetDpi(ParseState& state, const QString& value)
+{
+    bool ok = false;
+    const int dpi = value.toInt(&ok);
+    if (!ok || dpi < CCommandLine::kMinDpi || dpi > CCommandLine::kMaxDpi)
+        state.Fail(QStringLiteral("--dpi wants a whole number from %1 to %2, not '%3'")
+                       .arg(CCommandLine::kMinDpi)
+                       .arg(CCommandLine::kMaxDpi)
+                       .arg(value));
+    else
+        state.result.m_nDpi = dpi;
+    state.dpiGiven = true;
+}
+
+void SetFormat(ParseState& state, const QString& value)
+{
+    const QString format = value.toLower();
+    if (format != QLatin1String("png") && format != QLatin1String("svg") && format != QLatin1String("pdf"))
+        state.Fail(QStringLiteral("--format wants png, svg or pdf, not '%1'").arg(value));
+    else
+        state.result.m_strFormat = format;
+    state.formatGiven = true;
+}
+
+// One option: its names, whether a value follows, and what it records.
+struct OptionRule {
+    const char* shortName; // null when there is none
+    const char* longName;
+    bool takesValue;
+    void (*apply)(ParseState& state, const QString& value);
+};
+
+const OptionRule kOptions[] = {
+    {nullptr, "--", false, [](ParseState& s, const QString&) { s.optionsEnded = true; }},
+    {"-h", "--help", false, [](ParseState& s, const QString&) { s.help = true; }},
+    {"-v", "--version", false, [](ParseState& s, const QString&) { s.version = true; }},
+    {"-p", "--print", true,
+     [](ParseState& s, const QString& value) {
+         s.print = true;
+         s.result.m_strFile = value;
+     }},
+    {nullptr, "--render", false, [](ParseState& s, const QString&) { s.render = true; }},
+    {nullptr, "--export-sql", false, [](ParseState& s, const QString&) { s.exportSql = true; }},
+    {nullptr, "--import-sql", false, [](ParseState& s, const QString&) { s.importSql = true; }},
+    {nullptr, "--into", true,
+     [](ParseState& s, const QString& value) {
+         s.result.m_strInto = value;
+         s.intoGiven = true;
+     }},
+    {"-o", "--output", true,
+     [](ParseState& s, const QString& value) {
+         s.result.m_strOutput = value;
+         s.outputGiven = true;
+     }},
+    {nullptr, "--dpi", true, SetDpi},
+    {nullptr, "--format", true, SetFormat},
+};
+
+const OptionRule* FindOption(const QString& name)
+{
+    for (const OptionRule& rule : kOptions)
+        if ((rule.shortName && name == QLatin1String(rule.shortName)) || name == QLatin1String(rule.longName))
+            return &rule;
+    return nullptr;
+}
+
+// Step 1: every argument into the state, one option or operand at a time.
+void ReadArguments(const QStringList& arguments, ParseState& state)
+{
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        if (optionsEnded || !IsOption(argument)) {
-            positional.append(argument);
+        if (state.optionsEnded || !IsOption(argument)) {
+            state.positional.append(argument);
             continue;
         }
         // "--name=value" carries its value in the same argument.
@@ -47,116 +120,96 @@ CCommandLine CCommandLine::Parse(const QStringList& arguments)
             value = argument.mid(eq + 1);
             hasValue = true;
         }
-        auto takeValue = [&]() -> bool {
-            if (hasValue)
-                return true;
-            if (i + 1 < arguments.size()) {
-                value = arguments.at(++i);
-                return true;
-            }
-            fail(QStringLiteral("option '%1' needs a value").arg(name));
-            return false;
-        };
-
-        if (name == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
-            help = true;
-        } else if (name == QLatin1String("-v") || name == QLatin1String("--version")) {
-            version = true;
-        } else if (name == QLatin1String("-p") || name == QLatin1String("--print")) {
-            if (takeValue()) {
-                print = true;
-                result.m_strFile = value;
-            }
-        } else if (name == QLatin1String("--render")) {
-            render = true;
-        } else if (name == QLatin1String("--export-sql")) {
-            exportSql = true;
-        } else if (name == QLatin1String("--import-sql")) {
-            importSql = true;
-        } else if (name == QLatin1String("--into")) {
-            if (takeValue()) {
-                result.m_strInto = value;
-                intoGiven = true;
-            }
-        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
-            if (takeValue()) {
-                result.m_strOutput = value;
-                outputGiven = true;
-            }
-        } else if (name == QLatin1String("--dpi")) {
-            if (takeValue()) {
-                bool ok = false;
-                const int dpi = value.toInt(&ok);
-                if (!ok || dpi < kMinDpi || dpi > kMaxDpi)
-                    fail(QStringLiteral("--dpi wants a whole number from %1 to %2, not '%3'")
-                             .arg(kMinDpi)
-                             .arg(kMaxDpi)
-                             .arg(value));
-                else
-                    result.m_nDpi = dpi;
-                dpiGiven = true;
-            }
-        } else {
-            fail(QStringLiteral("unknown option '%1'").arg(argument));
+        const OptionRule* rule = FindOption(name);
+        if (!rule) {
+            state.Fail(QStringLiteral("unknown option '%1'").arg(argument));
+            continue;
         }
+        if (rule->takesValue && !hasValue) {
+            if (i + 1 >= arguments.size()) {
+                state.Fail(QStringLiteral("option '%1' needs a value").arg(name));
+                continue;
+            }
+            value = arguments.at(++i);
+        }
+        rule->apply(state, value);
     }
+}
 
-    if (help) {
-        result.m_verb = Verb::Help;
-        return result;
-    }
-    if (version) {
-        result.m_verb = Verb::Version;
-        return result;
-    }
-    if (error.isEmpty()) {
-        QStringList verbs;
-        for (auto [given, name] : {std::pair{print, "--print"}, std::pair{render, "--render"},
-                                   std::pair{exportSql, "--export-sql"}, std::pair{importSql, "--import-sql"}})
-            if (given)
-                verbs.append(QString::fromLatin1(name));
-        if (verbs.size() > 1)
-            fail(QStringLiteral("%1 and %2 cannot be combined").arg(verbs.at(0), verbs.at(1)));
-        else if (dpiGiven && !render)
-            fail(QStringLiteral("--dpi belongs to --render"));
-        else if ((intoGiven || outputGiven) && !importSql)
-            fail(QStringLiteral("%1 belongs to --import-sql").arg(intoGiven ? QStringLiteral("--into")
-                                                                             : QStringLiteral("-o")));
-        else if (render && positional.size() != 2)
-            fail(QStringLiteral("--render wants a diagram and an output image"));
-        else if (exportSql && positional.size() != 2)
-            fail(QStringLiteral("--export-sql wants a diagram and an output script"));
-        else if (importSql && positional.size() != 1)
-            fail(QStringLiteral("--import-sql wants one SQL script"));
-        else if (importSql && !outputGiven)
-            fail(QStringLiteral("--import-sql wants -o OUT.erd"));
-        else if (print && !positional.isEmpty())
-            fail(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
-        else if (verbs.isEmpty() && positional.size() > 1)
-            fail(QStringLiteral("unexpected argument '%1'").arg(positional.at(1)));
-    }
-    if (!error.isEmpty()) {
-        result.m_verb = Verb::Error;
-        result.m_strError = error;
-        return result;
-    }
+// Step 2: the options and operands checked against the verb they belong to;
+// the first mistake, or an empty text.
+QString CheckCombination(const ParseState& state)
+{
+    QStringList verbs;
+    for (auto [given, name] : {std::pair{state.print, "--print"}, std::pair{state.render, "--render"},
+                               std::pair{state.exportSql, "--export-sql"}, std::pair{state.importSql, "--import-sql"}})
+        if (given)
+            verbs.append(QString::fromLatin1(name));
+    const qsizetype operands = state.positional.size();
+    if (verbs.size() > 1)
+        return QStringLiteral("%1 and %2 cannot be combined").arg(verbs.at(0), verbs.at(1));
+    if (state.dpiGiven && !state.render)
+        return QStringLiteral("--dpi belongs to --render");
+    if (state.formatGiven && !state.render)
+        return QStringLiteral("--format belongs to --render");
+    if ((state.intoGiven || state.outputGiven) && !state.importSql)
+        return QStringLiteral("%1 belongs to --import-sql").arg(state.intoGiven ? QStringLiteral("--into")
+                                                                                : QStringLiteral("-o"));
+    if (state.render && operands != 2)
+        return QStringLiteral("--render wants a diagram and an output image");
+    if (state.exportSql && operands != 2)
+        return QStringLiteral("--export-sql wants a diagram and an output script");
+    if (state.importSql && operands != 1)
+        return QStringLiteral("--import-sql wants one SQL script");
+    if (state.importSql && !state.outputGiven)
+        return QStringLiteral("--import-sql wants -o OUT.erd");
+    if (state.print && operands > 0)
+        return QStringLiteral("unexpected argument '%1'").arg(state.positional.constFirst());
+    if (verbs.isEmpty() && operands > 1)
+        return QStringLiteral("unexpected argument '%1'").arg(state.positional.at(1));
+    return QString();
+}
 
-    if (render || exportSql) {
-        result.m_verb = render ? Verb::Render : Verb::ExportSql;
-        result.m_strFile = positional.at(0);
-        result.m_strOutput = positional.at(1);
-    } else if (importSql) {
+// Step 3: the verb and its operands.
+void SetVerb(ParseState& state)
+{
+    CCommandLine& result = state.result;
+    using Verb = CCommandLine::Verb;
+    if (state.render || state.exportSql) {
+        result.m_verb = state.render ? Verb::Render : Verb::ExportSql;
+        result.m_strFile = state.positional.at(0);
+        result.m_strOutput = state.positional.at(1);
+    } else if (state.importSql) {
         result.m_verb = Verb::ImportSql;
-        result.m_strFile = positional.at(0);
-    } else if (print) {
+        result.m_strFile = state.positional.at(0);
+    } else if (state.print) {
         result.m_verb = Verb::Print;
     } else {
         result.m_verb = Verb::Open;
-        result.m_strFile = positional.value(0);
+        result.m_strFile = state.positional.value(0);
     }
-    return result;
+}
+
+} // namespace
+
+CCommandLine CCommandLine::Parse(const QStringList& arguments)
+{
+    ParseState state;
+    ReadArguments(arguments, state);
+    // Help and version win over any mistake.
+    if (state.help || state.version) {
+        state.result.m_verb = state.help ? Verb::Help : Verb::Version;
+        return state.result;
+    }
+    if (state.error.isEmpty())
+        state.Fail(CheckCombination(state));
+    if (!state.error.isEmpty()) {
+        state.result.m_verb = Verb::Error;
+        state.result.m_strError = state.error;
+        return state.result;
+    }
+    SetVerb(state);
+    return state.result;
 }
 
 bool CCommandLine::WantsBatch(const QStringList& arguments)
@@ -177,7 +230,7 @@ QString CCommandLine::HelpText()
     return QStringLiteral(
         "Usage: korvo [FILE.erd]\n"
         "       korvo -p FILE.erd\n"
-        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N]\n"
+        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N] [--format FMT]\n"
         "       korvo --export-sql DIAGRAM.erd OUT.sql\n"
         "       korvo --import-sql SCRIPT.sql [--into DIAGRAM.erd] -o OUT.erd\n"
         "\n"
@@ -185,10 +238,14 @@ QString CCommandLine::HelpText()
         "\n"
         "  FILE.erd              open the diagram; without one, start a new diagram\n"
         "  -p, --print FILE      print the diagram on the default printer and exit;\n"
-        "                        with no printer, write FILE's name with .pdf beside it\n"
+        "                        with no printer, write a PDF beside it named after\n"
+        "                        FILE (FILE.pdf, else FILE-1.pdf, FILE-2.pdf, ...: an\n"
+        "                        existing file is never replaced) and show its path\n"
         "  --render DIAGRAM OUT  draw the whole diagram into OUT and exit: a PNG image,\n"
         "                        an SVG drawing or a PDF of the printed pages\n"
         "  --dpi N               resolution of a PNG or SVG, %1 to %2 (default 96)\n"
+        "  --format FMT          png, svg or pdf: what --render writes, whatever OUT is\n"
+        "                        called (default: OUT's suffix; png when OUT is -)\n"
         "  --export-sql DIAGRAM OUT\n"
         "                        write the diagram's CREATE TABLE statements to OUT\n"
         "  --import-sql SCRIPT   read the CREATE TABLE statements of SCRIPT into a new\n"
@@ -197,6 +254,10 @@ QString CCommandLine::HelpText()
         "  -o, --output OUT      the diagram --import-sql writes\n"
         "  -h, --help            show this help and exit\n"
         "  -v, --version         show the version and exit\n"
+        "\n"
+        "OUT - is the standard output for --render and --export-sql. A named pipe or\n"
+        "a character device is written directly; any other file is replaced only\n"
+        "when the new one is complete.\n"
         "\n"
         "Batch verbs run without a display when none is set, and exit with status 0\n"
         "on success, 1 with one line on the error stream when they fail, 2 when the\n"
@@ -213,5 +274,5 @@ QString CCommandLine::HelpText()
 
 QString CCommandLine::VersionText()
 {
-    return QStringLiteral("Korvo 1.03\n");
+    return QStringLiteral("Korvo " KORVO_VERSION "\n");
 }

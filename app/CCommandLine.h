@@ -12,7 +12,7 @@ public:
     enum class Verb {
         Open,    // the window, with FILE or a new diagram
         Print,   // -p / --print FILE
-        Render,  // --render DIAGRAM OUT [--dpi N]
+        Render,  // --render DIAGRAM OUT [--dpi N] [--format FMT]
         ExportSql, // --export-sql DIAGRAM OUT
         ImportSql, // --import-sql SCRIPT [--into DIAGRAM] -o OUT
         Help,    // -h / --help
@@ -39,6 +39,7 @@ public:
     QString m_strOutput; // the image, script or diagram a batch verb writes
     QString m_strInto;   // the diagram --import-sql merges into, when given
     int m_nDpi = 96;     // resolution of --render
+    QString m_strFormat; // png, svg or pdf when --render was told which
     QString m_strError;
 
     static constexpr int kMinDpi = 1;

@@ -1,24 +1,22 @@
 #include "CKorvoApp.h"
 
+#include "CModalSeam.h"
+#include "CSettingsFile.h"
 #include "CommandIds.h"
+#include "KorvoVersion.h"
 
 #include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
 
+#include <new>
+
 namespace {
 
-constexpr const char* kOrganisation = "Korvo Application";
-constexpr const char* kApplication = "Korvo";
 constexpr const char* kRecentGroup = "Recent File List";
 
 // The clipboard format name under which diagrams exchange tables.
 constexpr const char* kClipboardFormatName = "KorvoCOPYFORMAT";
-
-QSettings OpenSettings()
-{
-    return QSettings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
-}
 
 int ReadInt(QSettings& settings, const char* key, int fallback)
 {
@@ -47,28 +45,42 @@ static void InitKorvoResources()
 CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     InitKorvoResources();
-    setOrganizationName(QString::fromLatin1(kOrganisation));
-    setApplicationName(QString::fromLatin1(kApplication));
-    setApplicationVersion(QStringLiteral("1.03"));
-    setApplicationDisplayName(QString::fromLatin1(kApplication));
+    setOrganizationName(QString::fromLatin1(CSettingsFile::kOrganisation));
+    setApplicationName(QString::fromLatin1(CSettingsFile::kApplication));
+    setApplicationVersion(QStringLiteral(KORVO_VERSION));
+    // No application display name: Qt on X11 would append it to every
+    // window title, and the titles are the program's own texts.
     setWindowIcon(QIcon(QStringLiteral(":/icons/korvo.svg")));
     setDesktopFileName(QStringLiteral("korvo"));
 
     CAppState::Install(this);
-    QSettings settings = OpenSettings();
-    ReadPageSettings(settings, *this);
-    LoadRecentFiles(settings);
+    CSettingsFile file;
+    ReadPageSettings(file.Settings(), *this);
+    LoadRecentFiles(file.Settings());
 
     m_nClipboardFormat = QStringLiteral("application/x-") + QString::fromLatin1(kClipboardFormatName);
 }
 
 CKorvoApp::~CKorvoApp()
 {
-    QSettings settings = OpenSettings();
-    WritePageSettings(settings, *this);
-    SaveRecentFiles(settings);
-    settings.sync();
+    // Read again, so that keys this run does not know stay as they are. A
+    // run that cannot write its settings leaves the old ones; there is no
+    // one left to tell at this point.
+    CSettingsFile file;
+    WritePageSettings(file.Settings(), *this);
+    SaveRecentFiles(file.Settings());
+    file.Save();
     CAppState::Install(nullptr);
+}
+
+bool CKorvoApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory(nullptr);
+        return false;
+    }
 }
 
 CKorvoApp* CKorvoApp::Instance()

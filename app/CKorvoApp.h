@@ -20,6 +20,10 @@ public:
     // The running application, or null before it exists.
     static CKorvoApp* Instance();
 
+    // Delivers an event; one that runs out of memory is reported instead of
+    // ending the program (commands report it themselves, see RunWithinMemory).
+    bool notify(QObject* receiver, QEvent* event) override;
+
     // The six page settings, each with its default when missing.
     static void ReadPageSettings(QSettings& settings, CAppState& state);
     // All six, in the order Page Size (Horizontal, Vertical) then Margins

@@ -106,11 +106,15 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::ConnectCommands()
 {
-    auto on = [this](int id, auto handler) { connect(GetAction(id), &QAction::triggered, this, handler); };
+    // A command that runs out of memory is reported and the program goes on
+    // with its documents.
+    auto on = [this](int id, auto handler) {
+        connect(GetAction(id), &QAction::triggered, this, [this, handler] { RunWithinMemory(this, handler); });
+    };
     auto onView = [this](int id, void (CKorvoView::*method)()) {
         connect(GetAction(id), &QAction::triggered, this, [this, method] {
             if (CKorvoView* view = ActiveView())
-                (view->*method)();
+                RunWithinMemory(this, [view, method] { (view->*method)(); });
         });
     };
 

@@ -140,9 +140,9 @@ void CMainFrame::CreateMenus()
         return menu;
     };
     for (const MenuLayout& layout : kMenusNoDocument)
-        m_menusNoDocument.append(build(layout, QStringLiteral("menu128_")));
+        m_menusNoDocument.append(build(layout, QStringLiteral("menu%1_").arg(IDR_MAINFRAME)));
     for (const MenuLayout& layout : kMenusDocument)
-        m_menusDocument.append(build(layout, QStringLiteral("menu129_")));
+        m_menusDocument.append(build(layout, QStringLiteral("menu%1_").arg(IDR_ERDTYPE)));
     m_pWindowMenu = m_menusDocument.at(4);
     connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::FillWindowList);
     UpdateMenus();
@@ -166,9 +166,9 @@ void CMainFrame::CreateToolBars()
         return bar;
     };
     // The tools bar is made first: it is the one View > Toolbar shows and hides.
-    m_pToolsToolBar = build(QStringLiteral("ToolBar130"), QStringLiteral("Tools"), kToolsToolBar,
+    m_pToolsToolBar = build(QStringLiteral("ToolBar%1").arg(IDR_TOOLS), QStringLiteral("Tools"), kToolsToolBar,
                             std::size(kToolsToolBar));
-    m_pMainToolBar = build(QStringLiteral("ToolBar128"), QStringLiteral("Standard"), kMainToolBar,
+    m_pMainToolBar = build(QStringLiteral("ToolBar%1").arg(IDR_MAINFRAME), QStringLiteral("Standard"), kMainToolBar,
                            std::size(kMainToolBar));
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
     addToolBar(Qt::TopToolBarArea, m_pMainToolBar);

@@ -40,5 +40,14 @@ enum CommandId : int {
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };
 
+// Resource ids, which name the menus, toolbars and icon they stand for: the
+// main window's menu, main toolbar and icon; the menu shown while a document
+// is open; the tools toolbar.
+enum ResourceId : int {
+    IDR_MAINFRAME = 128,
+    IDR_ERDTYPE = 129,
+    IDR_TOOLS = 130,
+};
+
 // Number of entries in the recent-file list.
 inline constexpr int kRecentFileCount = 4;

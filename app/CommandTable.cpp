@@ -1,6 +1,7 @@
 #include "CommandTable.h"
 
 #include "CommandIds.h"
+#include "KorvoVersion.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ QList<CommandInfo> BuildTable()
         {ID_WINDOW_CASCADE, "&Cascade", {}, "Arrange windows so they overlap\nCascade Windows"},
         {ID_WINDOW_TILE_HORZ, "&Tile", {}, "Arrange windows as non-overlapping tiles\nTile Windows"},
         {ID_WINDOW_ARRANGE, "&Arrange Icons", {}, "Arrange icons at the bottom of the window\nArrange Icons"},
-        {ID_APP_ABOUT, "&About Korvo...", {}, "Korvo Version 1.03\nAbout"},
+        {ID_APP_ABOUT, "&About Korvo...", {}, "Korvo Version " KORVO_VERSION "\nAbout"},
         {ID_TOOL_POINTER, "Pointer Tool", {}, "Switch to pointer tool\nPointer Tool"},
         {ID_TOOL_TABLE, "Table Tool", {}, "Switch to table tool\nTable Tool"},
         {ID_TOOL_RELATION, "Relation Tool", {}, "Switch to relation tool\nRelation Tool"},

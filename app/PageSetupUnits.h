@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Geometry.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -8,12 +10,12 @@
 // round trip: 360 -> 250 -> 360, 11520 -> 8000 -> 11520, 15840 -> 11000 -> 15840.
 constexpr int32_t TwipsToThousandths(int32_t twips)
 {
-    return static_cast<int32_t>(int64_t(twips) * 1000 / 1440);
+    return static_cast<int32_t>(int64_t(twips) * 1000 / kTwipsPerInch);
 }
 
 constexpr int32_t ThousandthsToTwips(int32_t thousandths)
 {
-    return static_cast<int32_t>(int64_t(thousandths) * 1440 / 1000);
+    return static_cast<int32_t>(int64_t(thousandths) * kTwipsPerInch / 1000);
 }
 
 // Qt hands lengths back as inches in floating point; the dialog's own unit is

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -62,6 +63,9 @@ int main(int argc, char** argv)
     if (commandLine.IsBatch())
         return CBatchVerbs::Run(commandLine);
 
+    // A save into a named pipe whose reader went away must fail with a
+    // message, not end the program with every open diagram.
+    std::signal(SIGPIPE, SIG_IGN);
     CMainFrame frame;
     if (commandLine.m_strFile.isEmpty())
         frame.GetDocManager()->OnFileNew();

@@ -6,7 +6,7 @@
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CSqlImporter.h"
-#include "ddlread.h"
+#include "SqlImportFile.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -82,17 +82,16 @@ double PaintMs(CKorvoDoc& doc, const CRect& canvas, QImage& image)
 double ImportMs(const std::string& path, const CRect& canvas)
 {
     auto start = std::chrono::steady_clock::now();
-    char error[500] = "";
-    TableData* list = ImportSQLTables(path.c_str(), error, int(sizeof error), nullptr);
+    std::string error;
+    const SqlTableList list = ImportSqlFile(path, error);
     if (!list) {
-        std::fprintf(stderr, "view_bench: the exported script does not import: %s", error);
+        std::fprintf(stderr, "view_bench: the exported script does not import: %s", error.c_str());
         std::exit(1);
     }
     CKorvoDoc doc;
     CKorvoDC dc(nullptr, 96, false);
     dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, 96));
-    CSqlImporter(doc, dc, canvas).ImportTables(list);
-    FreeTableData(list);
+    CSqlImporter(doc, dc, canvas).ImportTables(list.get());
     auto end = std::chrono::steady_clock::now();
     return std::chrono::duration<double, std::milli>(end - start).count();
 }

@@ -8,6 +8,8 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 
+#include <new>
+
 namespace {
 CModalSeam g_realSeam;
 CModalSeam* g_seam = &g_realSeam;
@@ -84,4 +86,25 @@ QMessageBox::StandardButton KorvoMessageBox(QWidget* parent, const QString& text
                                             QMessageBox::StandardButtons buttons)
 {
     return CModalSeam::Get().MessageBox(parent, text, QString(), icon, buttons);
+}
+
+bool RunWithinMemory(QWidget* parent, const std::function<void()>& command)
+{
+    try {
+        command();
+        return true;
+    } catch (const std::bad_alloc&) {
+    }
+    ReportOutOfMemory(parent);
+    return false;
+}
+
+void ReportOutOfMemory(QWidget* parent)
+{
+    // The command's own memory is released by now, which usually leaves room
+    // for the box; if not, the program goes on without it.
+    try {
+        KorvoMessageBox(parent, QString::fromLatin1(kOutOfMemoryMessage), QMessageBox::Warning);
+    } catch (const std::bad_alloc&) {
+    }
 }

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QDialog;
 class QMenu;
@@ -49,3 +51,16 @@ public:
 QMessageBox::StandardButton KorvoMessageBox(QWidget* parent, const QString& text,
                                             QMessageBox::Icon icon = QMessageBox::NoIcon,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+// What the program says when a command runs out of memory.
+inline constexpr const char* kOutOfMemoryMessage =
+    "Out of memory. The command was not completed; the open diagrams are kept.";
+
+// Tells the user that a command ran out of memory, if there is room left for
+// the box.
+void ReportOutOfMemory(QWidget* parent);
+
+// Runs command. When it runs out of memory, says so in the application's
+// message box instead of ending the program with every open diagram. False
+// when the command did not complete.
+bool RunWithinMemory(QWidget* parent, const std::function<void()>& command);

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+// Logical units per inch: one twip is 1/1440 inch.
+inline constexpr int32_t kTwipsPerInch = 1440;
+
 // Plain integer geometry shared by the model and the view. Logical points are
 // in twips with y growing upward; device points are pixels with y downward.
 struct CPoint {

@@ -4,13 +4,15 @@
 #include "CDiagramRenderer.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
+#include "FileIo.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <climits>
@@ -31,8 +33,8 @@ QSize PictureSize(CKorvoDoc& doc, int dpi, QString& error)
     for (auto& table : doc.m_tables)
         table->Measure(dc);
     const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
-    const int64_t width = (int64_t(extent.cx) + 2 * kBorder) * dpi / 1440 + 1;
-    const int64_t height = (int64_t(extent.cy) + 2 * kBorder) * dpi / 1440 + 1;
+    const int64_t width = (int64_t(extent.cx) + 2 * kBorder) * dpi / kTwipsPerInch + 1;
+    const int64_t height = (int64_t(extent.cy) + 2 * kBorder) * dpi / kTwipsPerInch + 1;
     if (width > CDiagramImage::kMaxSide || height > CDiagramImage::kMaxSide ||
         width * height > CDiagramImage::kMaxPixels) {
         error = QStringLiteral("the diagram is too large for a picture at %1 dpi (%2 x %3 pixels)")
@@ -55,10 +57,27 @@ void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QSize& size)
     CDiagramRenderer().DrawTablesAndRelations(dc, doc, CPoint{-kBorder, kBorder});
 }
 
-QString Failure(const QString& path, const QString& reason)
-{
-    return QStringLiteral("cannot write '%1': %2").arg(path, reason);
-}
+// Qt's picture writers ignore a failed write to their device: this one
+// remembers it, so a picture cut short is never taken for a whole one.
+class CheckedBuffer : public QBuffer {
+public:
+    explicit CheckedBuffer(QByteArray* bytes) : QBuffer(bytes) {}
+    bool Failed() const { return m_failed; }
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override
+    {
+        const qint64 written = QBuffer::writeData(data, length);
+        if (written != length)
+            m_failed = true;
+        return written;
+    }
+
+private:
+    bool m_failed = false;
+};
+
+const QString kOutOfMemory = QStringLiteral("not enough memory for the picture");
 
 } // namespace
 
@@ -111,11 +130,33 @@ int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int fir
     return drawn;
 }
 
-QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
+QPageLayout CDiagramImage::PageLayout()
 {
-    const Format format = FormatOf(path);
+    const CAppState& app = CAppState::Get();
+    auto inches = [](int32_t twips) { return twips / double(kTwipsPerInch); };
+    const QPageSize size(QSizeF(inches(app.m_sizePage.cx), inches(app.m_sizePage.cy)), QPageSize::Inch, QString(),
+                         QPageSize::ExactMatch);
+    const QMarginsF margins(inches(app.m_rectMargins.left), inches(app.m_rectMargins.top),
+                            inches(app.m_rectMargins.right), inches(app.m_rectMargins.bottom));
+    return QPageLayout(size, QPageLayout::Portrait, margins, QPageLayout::Inch);
+}
+
+CDiagramImage::Format CDiagramImage::FormatNamed(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("png"))
+        return Format::Png;
+    if (lower == QLatin1String("svg"))
+        return Format::Svg;
+    if (lower == QLatin1String("pdf"))
+        return Format::Pdf;
+    return Format::Unknown;
+}
+
+QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QString& title, QByteArray& bytes)
+{
     if (format == Format::Unknown)
-        return QStringLiteral("'%1' is no .png, .svg or .pdf file name").arg(path);
+        return QStringLiteral("no picture format chosen");
     if (dpi <= 0 || dpi > 2400)
         return QStringLiteral("the resolution must be from 1 to 2400 dots per inch");
     QString error;
@@ -123,15 +164,14 @@ QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
     if (!error.isEmpty())
         return error;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failure(path, file.errorString());
-
+    bytes.clear();
+    CheckedBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     switch (format) {
     case Format::Png: {
         QImage image(size, QImage::Format_RGB32);
         if (image.isNull())
-            return Failure(path, QStringLiteral("not enough memory for the picture"));
+            return kOutOfMemory;
         const int dotsPerMeter = qRound(dpi / 0.0254);
         image.setDotsPerMeterX(dotsPerMeter);
         image.setDotsPerMeterY(dotsPerMeter);
@@ -139,42 +179,55 @@ QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi)
             QPainter painter(&image);
             DrawPicture(doc, painter, dpi, size);
         }
-        if (!image.save(&file, "PNG"))
-            return Failure(path, file.errorString());
+        if (!image.save(&buffer, "PNG") && !buffer.Failed())
+            return QStringLiteral("the PNG encoder failed");
         break;
     }
     case Format::Svg: {
         QSvgGenerator svg;
-        svg.setOutputDevice(&file);
+        svg.setOutputDevice(&buffer);
         svg.setResolution(dpi);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QFileInfo(path).completeBaseName());
+        svg.setTitle(title);
         QPainter painter;
         if (!painter.begin(&svg))
-            return Failure(path, QStringLiteral("cannot start the SVG"));
+            return QStringLiteral("cannot start the SVG");
         DrawPicture(doc, painter, dpi, size);
         painter.end();
         break;
     }
     case Format::Pdf: {
-        const CAppState& app = CAppState::Get();
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&buffer);
         pdf.setResolution(std::max(dpi, 300));
-        pdf.setTitle(QFileInfo(path).completeBaseName());
-        const QPageSize pageSize(QSizeF(app.m_sizePage.cx / 1440.0, app.m_sizePage.cy / 1440.0), QPageSize::Inch,
-                                 QString(), QPageSize::ExactMatch);
-        const QMarginsF margins(app.m_rectMargins.left / 1440.0, app.m_rectMargins.top / 1440.0,
-                                app.m_rectMargins.right / 1440.0, app.m_rectMargins.bottom / 1440.0);
-        pdf.setPageLayout(QPageLayout(pageSize, QPageLayout::Portrait, margins, QPageLayout::Inch));
-        if (PrintPages(doc, pdf, 1, INT_MAX) == 0)
-            return Failure(path, QStringLiteral("cannot start the PDF"));
+        pdf.setTitle(title);
+        pdf.setPageLayout(PageLayout());
+        if (PrintPages(doc, pdf, 1, INT_MAX) == 0 && !buffer.Failed())
+            return QStringLiteral("cannot start the PDF");
         break;
     }
     case Format::Unknown:
         break;
     }
-    if (!file.commit())
-        return Failure(path, file.errorString());
+    buffer.close();
+    if (buffer.Failed() || bytes.isEmpty())
+        return kOutOfMemory;
+    return QString();
+}
+
+QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi, Format format)
+{
+    if (format == Format::Unknown)
+        format = FormatOf(path);
+    if (format == Format::Unknown)
+        return QStringLiteral("'%1' is no .png, .svg or .pdf file name").arg(path);
+    QByteArray bytes;
+    const QString error = Render(doc, format, dpi, QFileInfo(path).completeBaseName(), bytes);
+    if (!error.isEmpty())
+        return error;
+    const FileResult written =
+        WriteFileAtomically(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()));
+    if (!written.ok)
+        return QString::fromLocal8Bit(written.message.c_str());
     return QString();
 }

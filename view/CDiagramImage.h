@@ -1,22 +1,33 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class CKorvoDoc;
+class QPageLayout;
 class QPagedPaintDevice;
 
 // Writes a whole diagram as a picture with the same drawing as the screen and
 // the printer, without page grid and selection marks: PNG at a resolution or
 // SVG with a quarter-inch border around the tables, or PDF pages laid out as
-// printing lays them out. Files are written
-// through a temporary file that replaces the target only when complete.
+// printing lays them out. Pictures are made in memory and checked, then
+// written through WriteFileAtomically, so a failed write leaves the old file.
 class CDiagramImage {
 public:
     enum class Format { Png, Svg, Pdf, Unknown };
 
     static Format FormatOf(const QString& path);
-    // Empty on success, otherwise a message naming the file.
-    static QString Write(CKorvoDoc& doc, const QString& path, int dpi = 96);
+    // Format::Unknown for anything but "png", "svg" or "pdf" (any case).
+    static Format FormatNamed(const QString& name);
+    // Empty on success, otherwise a message naming the file. The format is
+    // the path's suffix unless one is given.
+    static QString Write(CKorvoDoc& doc, const QString& path, int dpi = 96, Format format = Format::Unknown);
+    // Makes the picture in memory; empty on success, otherwise the reason.
+    // A PDF is drawn at dpi, but at no less than 300, and carries the title.
+    static QString Render(CKorvoDoc& doc, Format format, int dpi, const QString& title, QByteArray& bytes);
+
+    // The page size and margins of the application's page settings.
+    static QPageLayout PageLayout();
 
     // Draws pages first..last (1-based, clamped) on an open paged device whose
     // layout is already set; the page size comes from the application's page

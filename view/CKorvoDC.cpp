@@ -37,7 +37,7 @@ QFont CKorvoDC::MakeFont(const KorvoLogFont& logFont, int dpi)
 {
     QFont font(QString::fromLatin1(logFont.FaceName().c_str()));
     int32_t height = logFont.lfHeight != 0 ? logFont.lfHeight : 240;
-    int pixels = std::max(1, MulDivRound(std::abs(height), dpi, 1440));
+    int pixels = std::max(1, MulDivRound(std::abs(height), dpi, kTwipsPerInch));
     font.setPixelSize(pixels);
     if (height > 0) {
         // The record asks for a cell height: take the largest em size whose
@@ -78,7 +78,7 @@ void CKorvoDC::SetClientRect(const QRect& rect)
 CRect CKorvoDC::ClientRectLogical() const
 {
     // Truncating conversion, as the view's logical-rectangle conversion does.
-    auto toLog = [this](int32_t v) { return static_cast<int32_t>(int64_t(v) * 1440 / m_nDpi); };
+    auto toLog = [this](int32_t v) { return static_cast<int32_t>(int64_t(v) * kTwipsPerInch / m_nDpi); };
     QRect r = m_rectClient;
     return CRect{toLog(r.left()), -toLog(r.top()), toLog(r.left() + r.width()), -toLog(r.top() + r.height())};
 }
@@ -109,34 +109,36 @@ int32_t CKorvoDC::GetTextWidth(std::string_view text) const
         }
         px += m_advances[character];
     }
-    return MulDivRound(qRound(px), 1440, m_nDpi);
+    return MulDivRound(qRound(px), kTwipsPerInch, m_nDpi);
 }
 
 int32_t CKorvoDC::GetLineHeight() const
 {
-    return MulDivRound(m_metrics->height(), 1440, m_nDpi);
+    return MulDivRound(m_metrics->height(), kTwipsPerInch, m_nDpi);
 }
 
 CPoint CKorvoDC::LPtoDP(CPoint pt) const
 {
-    return CPoint{MulDivRound(pt.x, m_nDpi, 1440), MulDivRound(-int64_t(pt.y), m_nDpi, 1440)};
+    return CPoint{MulDivRound(pt.x, m_nDpi, kTwipsPerInch),
+                  MulDivRound(-int64_t(pt.y), m_nDpi, kTwipsPerInch)};
 }
 
 CPoint CKorvoDC::DPtoLP(CPoint pt) const
 {
-    return CPoint{MulDivRound(pt.x, 1440, m_nDpi), MulDivRound(-int64_t(pt.y), 1440, m_nDpi)};
+    return CPoint{MulDivRound(pt.x, kTwipsPerInch, m_nDpi),
+                  MulDivRound(-int64_t(pt.y), kTwipsPerInch, m_nDpi)};
 }
 
 CSize CKorvoDC::LPtoDP(CSize size) const
 {
-    return CSize{MulDivRound(std::abs(int64_t(size.cx)), m_nDpi, 1440),
-                 MulDivRound(std::abs(int64_t(size.cy)), m_nDpi, 1440)};
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), m_nDpi, kTwipsPerInch),
+                 MulDivRound(std::abs(int64_t(size.cy)), m_nDpi, kTwipsPerInch)};
 }
 
 CSize CKorvoDC::DPtoLP(CSize size) const
 {
-    return CSize{MulDivRound(std::abs(int64_t(size.cx)), 1440, m_nDpi),
-                 MulDivRound(std::abs(int64_t(size.cy)), 1440, m_nDpi)};
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), kTwipsPerInch, m_nDpi),
+                 MulDivRound(std::abs(int64_t(size.cy)), kTwipsPerInch, m_nDpi)};
 }
 
 CRect CKorvoDC::LPtoDP(const CRect& rect) const

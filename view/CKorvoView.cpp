@@ -106,12 +106,7 @@ int CKorvoView::OnPreparePrinting() const
 
 void CKorvoView::SetUpPrinter(QPrinter& printer) const
 {
-    const CAppState& app = CAppState::Get();
-    const QPageSize size(QSizeF(app.m_sizePage.cx / 1440.0, app.m_sizePage.cy / 1440.0), QPageSize::Inch,
-                         QString(), QPageSize::ExactMatch);
-    const QMarginsF margins(app.m_rectMargins.left / 1440.0, app.m_rectMargins.top / 1440.0,
-                            app.m_rectMargins.right / 1440.0, app.m_rectMargins.bottom / 1440.0);
-    printer.setPageLayout(QPageLayout(size, QPageLayout::Portrait, margins, QPageLayout::Inch));
+    printer.setPageLayout(CDiagramImage::PageLayout());
     printer.setFullPage(false);
     printer.setDocName(m_pHost->Title());
 }

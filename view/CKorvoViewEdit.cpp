@@ -9,6 +9,7 @@
 #include "ModelText.h"
 #include "CRelationPropertiesDialog.h"
 #include "CTablePropertiesDialog.h"
+#include "ViewCommandIds.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -32,7 +33,7 @@ CPoint DevicePoint(const QMouseEvent* event)
 // sign kept, y not flipped.
 int32_t DeviceToLogicalLength(int32_t device, int dpi)
 {
-    return int32_t(std::lround(double(device) * 1440.0 / double(dpi)));
+    return int32_t(std::lround(double(device) * double(kTwipsPerInch) / double(dpi)));
 }
 
 // A press with the table tool leaves nothing for the release to match.
@@ -360,8 +361,8 @@ void CKorvoView::contextMenuEvent(QContextMenuEvent* event)
         if (doc->m_tables[i]->HitTest(*dc, point, origin)) {
             m_nContextTable = int(i);
             menu.setTitle(tr("Table"));
-            menu.addAction(tr("&Delete"), this, &CKorvoView::OnTableDelete)->setObjectName("32780");
-            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnTableProperties)->setObjectName("32781");
+            menu.addAction(tr("&Delete"), this, &CKorvoView::OnTableDelete)->setObjectName(QString::number(ID_TABLE_DELETE));
+            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnTableProperties)->setObjectName(QString::number(ID_TABLE_PROPERTIES));
             CModalSeam::Get().PopupMenu(menu, event->globalPos());
             return;
         }
@@ -370,8 +371,8 @@ void CKorvoView::contextMenuEvent(QContextMenuEvent* event)
         if (RelationHitTest(*dc, *doc->m_relations[i], point, origin)) {
             m_nContextRelation = int(i);
             menu.setTitle(tr("Relation"));
-            menu.addAction(tr("&Delete"), this, &CKorvoView::OnRelationDelete)->setObjectName("32782");
-            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnRelationProperties)->setObjectName("32783");
+            menu.addAction(tr("&Delete"), this, &CKorvoView::OnRelationDelete)->setObjectName(QString::number(ID_RELATION_DELETE));
+            menu.addAction(tr("&Properties..."), this, &CKorvoView::OnRelationProperties)->setObjectName(QString::number(ID_RELATION_PROPERTIES));
             CModalSeam::Get().PopupMenu(menu, event->globalPos());
             return;
         }

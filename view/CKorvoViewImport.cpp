@@ -6,8 +6,8 @@
 #include "CModalSeam.h"
 #include "CSqlImporter.h"
 #include "ModelText.h"
+#include "SqlImportFile.h"
 #include "SqlNameLoss.h"
-#include "ddlread.h"
 
 #include <QApplication>
 #include <QFile>
@@ -19,15 +19,14 @@ void CKorvoView::OnImportSQL()
     if (path.isEmpty())
         return;
 
-    char error[500] = "";
     // A large script takes a moment to read and lay out.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    TableData* list = ImportSQLTables(QFile::encodeName(path).constData(), error, int(sizeof error), nullptr);
+    std::string error;
+    const SqlTableList list = ImportSqlFile(QFile::encodeName(path).toStdString(), error);
     if (list) {
         auto dc = PrepareDC();
         CSqlImporter importer(*GetDocument(), *dc, m_rectCanvas);
-        importer.ImportTables(list);
-        FreeTableData(list);
+        importer.ImportTables(list.get());
     }
     QApplication::restoreOverrideCursor();
 

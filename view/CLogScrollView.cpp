@@ -39,10 +39,12 @@ void CLogScrollView::SetLogScrollSizes(CSize sizeTotal)
     const int64_t dpi = ScreenDpiX();
     m_totalLog = sizeTotal;
     // Multiply before dividing; halve and divide by 100 on the logical values.
-    m_totalDev = CSize{int32_t(int64_t(sizeTotal.cx) * dpi / 1440), int32_t(int64_t(sizeTotal.cy) * dpi / 1440)};
-    m_pageDev = CSize{int32_t(int64_t(sizeTotal.cx / 2) * dpi / 1440), int32_t(int64_t(sizeTotal.cy / 2) * dpi / 1440)};
-    m_lineDev = CSize{int32_t(int64_t(sizeTotal.cx / 100) * dpi / 1440),
-                      int32_t(int64_t(sizeTotal.cy / 100) * dpi / 1440)};
+    m_totalDev = CSize{int32_t(int64_t(sizeTotal.cx) * dpi / kTwipsPerInch),
+                       int32_t(int64_t(sizeTotal.cy) * dpi / kTwipsPerInch)};
+    m_pageDev = CSize{int32_t(int64_t(sizeTotal.cx / 2) * dpi / kTwipsPerInch),
+                      int32_t(int64_t(sizeTotal.cy / 2) * dpi / kTwipsPerInch)};
+    m_lineDev = CSize{int32_t(int64_t(sizeTotal.cx / 100) * dpi / kTwipsPerInch),
+                      int32_t(int64_t(sizeTotal.cy / 100) * dpi / kTwipsPerInch)};
     if (m_totalDev.cy < 0)
         m_totalDev.cy = -m_totalDev.cy;
     if (m_pageDev.cy < 0)
@@ -71,7 +73,7 @@ CPoint CLogScrollView::GetLogScrollPosition() const
 {
     const int64_t dpi = ScreenDpiX();
     CPoint pt = GetDeviceScrollPosition();
-    return CPoint{int32_t(int64_t(pt.x) * 1440 / dpi), int32_t(int64_t(pt.y) * -1440 / dpi)};
+    return CPoint{int32_t(int64_t(pt.x) * kTwipsPerInch / dpi), int32_t(int64_t(pt.y) * -kTwipsPerInch / dpi)};
 }
 
 void CLogScrollView::ScrollToDevicePosition(CPoint pt)

@@ -66,11 +66,35 @@ TEST(CCommandLine, MistakesAreNamed)
         {{"a.erd", "--into", "b.erd"}, "--into belongs to --import-sql"},
         {{"--render", "a.erd", "b.png", "-o", "c"}, "-o belongs to --import-sql"},
         {{"--export-sql", "a.erd", "a.sql", "--import-sql"}, "--export-sql and --import-sql cannot be combined"},
+        {{"--render", "a.erd", "-", "--format", "bmp"}, "--format wants png, svg or pdf, not 'bmp'"},
+        {{"--export-sql", "a.erd", "-", "--format=svg"}, "--format belongs to --render"},
+        {{"--render", "a.erd", "-", "--format"}, "option '--format' needs a value"},
     };
     for (const auto& row : table) {
         const CCommandLine line = CCommandLine::Parse(row.arguments);
         EXPECT_EQ(line.m_verb, Verb::Error) << row.arguments.join(' ').toStdString();
         EXPECT_EQ(line.m_strError, QString::fromLatin1(row.error)) << row.arguments.join(' ').toStdString();
+    }
+}
+
+TEST(CCommandLine, RenderTakesAFormatAndStandardOutput)
+{
+    const struct {
+        QStringList arguments;
+        const char* output;
+        const char* format;
+    } table[] = {
+        {{"--render", "a.erd", "-"}, "-", ""},
+        {{"--render", "a.erd", "-", "--format", "SVG"}, "-", "svg"},
+        {{"--render", "--format=pdf", "a.erd", "pipe"}, "pipe", "pdf"},
+        {{"--export-sql", "a.erd", "-"}, "-", ""},
+    };
+    for (const auto& row : table) {
+        const CCommandLine line = CCommandLine::Parse(row.arguments);
+        const std::string args = row.arguments.join(' ').toStdString();
+        EXPECT_NE(line.m_verb, Verb::Error) << args << ": " << line.m_strError.toStdString();
+        EXPECT_EQ(line.m_strOutput, QString::fromLatin1(row.output)) << args;
+        EXPECT_EQ(line.m_strFormat, QString::fromLatin1(row.format)) << args;
     }
 }
 

@@ -1,6 +1,7 @@
 // Documents and their windows: untitled names, window titles, opening with
 // every load outcome, saving, closing with the question about changes.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CAppState.h"
 #include "CChildFrame.h"
 #include "CDocManager.h"
@@ -24,6 +25,8 @@
 #include <QUrl>
 
 #include <memory>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -68,7 +71,7 @@ protected:
     QString Path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir m_dir;
-    CAppTestSeam m_seam;
+    CRecordingSeam m_seam;
     std::unique_ptr<CMainFrame> m_frame;
     CDocManager* m_manager = nullptr;
 };
@@ -109,7 +112,7 @@ TEST_F(CDocManagerTest, SecondWindowNumbersTheTitlesAndClosingOneDropsTheNumbers
 
     // Closing one of two windows asks nothing, even though changes are unsaved.
     ASSERT_TRUE(second->close());
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.boxes.isEmpty());
     EXPECT_EQ(FrameTitles(m_manager, host), QStringList{"dgm1[*]"});
 }
 
@@ -119,17 +122,17 @@ TEST_F(CDocManagerTest, ClosingTheLastWindowOfAModifiedDiagramAsks)
     host->SetModifiedFlag(true);
     CChildFrame* frame = m_manager->Frames(host).constFirst();
 
-    m_seam.m_answers = {QMessageBox::Cancel};
+    m_seam.answers = {QMessageBox::Cancel};
     EXPECT_FALSE(frame->close());
-    ASSERT_EQ(m_seam.m_messages.size(), 1);
-    EXPECT_EQ(m_seam.m_messages[0].text, QStringLiteral("Save changes to dgm1?"));
-    EXPECT_EQ(m_seam.m_messages[0].caption, QStringLiteral("Korvo"));
-    EXPECT_EQ(m_seam.m_messages[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_EQ(m_seam.boxes[0].text, QStringLiteral("Save changes to dgm1?"));
+    EXPECT_EQ(m_seam.boxes[0].caption, QStringLiteral("Korvo"));
+    EXPECT_EQ(m_seam.boxes[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(m_manager->Documents(), QList<CDocumentHost*>{host});
     EXPECT_TRUE(host->IsModified());
 
     // No discards the changes and closes.
-    m_seam.m_answers = {QMessageBox::No};
+    m_seam.answers = {QMessageBox::No};
     EXPECT_TRUE(frame->close());
     EXPECT_TRUE(m_manager->Documents().isEmpty());
     EXPECT_FALSE(m_frame->ShowsDocumentMenus());
@@ -141,14 +144,14 @@ TEST_F(CDocManagerTest, YesSavesBeforeClosingAndACancelledSaveKeepsTheDiagram)
     host->SetModifiedFlag(true);
 
     // Yes, then the Save As dialog is cancelled: nothing closes.
-    m_seam.m_answers = {QMessageBox::Yes};
+    m_seam.answers = {QMessageBox::Yes};
     EXPECT_FALSE(m_manager->OnFileClose(host));
     EXPECT_EQ(m_manager->Documents().size(), 1);
-    EXPECT_EQ(m_seam.m_saveProposals, QStringList{"dgm1.erd"});
+    EXPECT_EQ(m_seam.saveProposals, QStringList{"dgm1.erd"});
 
     // Yes with a file name: saved, then closed.
-    m_seam.m_answers = {QMessageBox::Yes};
-    m_seam.m_saveAnswers = {Path("kept.erd")};
+    m_seam.answers = {QMessageBox::Yes};
+    m_seam.saveAnswers = {Path("kept.erd")};
     EXPECT_TRUE(m_manager->OnFileClose(host));
     EXPECT_TRUE(m_manager->Documents().isEmpty());
     EXPECT_TRUE(QFileInfo(Path("kept.erd")).isFile());
@@ -162,15 +165,15 @@ TEST_F(CDocManagerTest, ExitAsksForEveryModifiedDiagramAndStopsAtCancel)
     first->SetModifiedFlag(true);
     third->SetModifiedFlag(true);
 
-    m_seam.m_answers = {QMessageBox::No, QMessageBox::Cancel};
+    m_seam.answers = {QMessageBox::No, QMessageBox::Cancel};
     m_frame->GetAction(ID_APP_EXIT)->trigger();
-    ASSERT_EQ(m_seam.m_messages.size(), 2);
-    EXPECT_EQ(m_seam.m_messages[0].text, QStringLiteral("Save changes to dgm1?"));
-    EXPECT_EQ(m_seam.m_messages[1].text, QStringLiteral("Save changes to dgm3?"));
+    ASSERT_EQ(m_seam.boxes.size(), 2);
+    EXPECT_EQ(m_seam.boxes[0].text, QStringLiteral("Save changes to dgm1?"));
+    EXPECT_EQ(m_seam.boxes[1].text, QStringLiteral("Save changes to dgm3?"));
     EXPECT_TRUE(m_frame->isVisible());
     EXPECT_EQ(m_manager->Documents(), (QList<CDocumentHost*>{first, clean, third}));
 
-    m_seam.m_answers = {QMessageBox::No, QMessageBox::No};
+    m_seam.answers = {QMessageBox::No, QMessageBox::No};
     m_frame->GetAction(ID_APP_EXIT)->trigger();
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_TRUE(m_manager->Documents().isEmpty());
@@ -182,10 +185,10 @@ TEST_F(CDocManagerTest, SaveWritesTheFileAndRenamesTheDiagram)
     host->GetDocument()->AddTable(std::make_unique<KorvoTableView>());
     host->SetModifiedFlag(true);
 
-    m_seam.m_saveAnswers = {Path("first.erd")};
+    m_seam.saveAnswers = {Path("first.erd")};
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
-    EXPECT_EQ(m_seam.m_fileFilters, QStringList{"ERD Files (*.erd)"});
-    EXPECT_EQ(m_seam.m_saveSuffixes, QStringList{"erd"});
+    EXPECT_EQ(m_seam.filters, QStringList{"ERD Files (*.erd)"});
+    EXPECT_EQ(m_seam.saveSuffixes, QStringList{"erd"});
     EXPECT_FALSE(host->IsModified());
     EXPECT_EQ(host->Title(), QStringLiteral("first.erd"));
     EXPECT_EQ(FrameTitles(m_manager, host), QStringList{"first.erd[*]"});
@@ -198,13 +201,13 @@ TEST_F(CDocManagerTest, SaveWritesTheFileAndRenamesTheDiagram)
     // Save again goes to the same file without asking.
     host->SetModifiedFlag(true);
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
-    EXPECT_EQ(m_seam.m_saveProposals.size(), 1);
+    EXPECT_EQ(m_seam.saveProposals.size(), 1);
     EXPECT_FALSE(host->IsModified());
 
     // Save As proposes the current file.
-    m_seam.m_saveAnswers = {Path("second.erd")};
+    m_seam.saveAnswers = {Path("second.erd")};
     m_frame->GetAction(ID_FILE_SAVE_AS)->trigger();
-    EXPECT_EQ(m_seam.m_saveProposals.value(1), QFileInfo(Path("first.erd")).canonicalFilePath());
+    EXPECT_EQ(m_seam.saveProposals.value(1), QFileInfo(Path("first.erd")).canonicalFilePath());
     EXPECT_EQ(host->Title(), QStringLiteral("second.erd"));
 }
 
@@ -214,9 +217,9 @@ TEST_F(CDocManagerTest, FailedSaveNamesTheFileAndKeepsTheChanges)
     host->SetModifiedFlag(true);
     const QString target = Path("missing-folder/x.erd");
     EXPECT_FALSE(m_manager->DoSave(host, target));
-    ASSERT_EQ(m_seam.m_messages.size(), 1);
-    EXPECT_TRUE(m_seam.m_messages[0].text.contains(target)) << m_seam.m_messages[0].text.toStdString();
-    EXPECT_EQ(m_seam.m_messages[0].icon, QMessageBox::Warning);
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_TRUE(m_seam.boxes[0].text.contains(target)) << m_seam.boxes[0].text.toStdString();
+    EXPECT_EQ(m_seam.boxes[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(host->IsModified());
     EXPECT_EQ(host->Title(), QStringLiteral("dgm1"));
     EXPECT_TRUE(host->PathName().isEmpty());
@@ -268,16 +271,16 @@ TEST_F(CDocManagerTest, LoadOutcomesBecomeTheirMessages)
         const QString path = Path(c.name);
         if (c.write)
             WriteBytes(path, c.bytes);
-        m_seam.m_messages.clear();
+        m_seam.boxes.clear();
         const qsizetype before = m_manager->Documents().size();
 
         EXPECT_EQ(m_manager->OpenDocumentFile(path), c.opens);
         const QString text = QString::fromLatin1(c.text);
         if (text.isEmpty()) {
-            EXPECT_TRUE(m_seam.m_messages.isEmpty());
+            EXPECT_TRUE(m_seam.boxes.isEmpty());
         } else {
-            ASSERT_EQ(m_seam.m_messages.size(), 1);
-            const CAppTestSeam::Message& message = m_seam.m_messages[0];
+            ASSERT_EQ(m_seam.boxes.size(), 1);
+            const CRecordingSeam::Message& message = m_seam.boxes[0];
             if (text.startsWith(QLatin1Char('~')))
                 EXPECT_TRUE(message.text.contains(text.mid(1))) << message.text.toStdString();
             else
@@ -307,11 +310,11 @@ TEST_F(CDocManagerTest, OpeningAnOpenFileActivatesItsWindow)
     m_manager->OnFileNew();
     ASSERT_NE(m_frame->ActiveDocument(), opened);
 
-    m_seam.m_openAnswers = {m_dir.path() + QStringLiteral("/./a.erd")};
+    m_seam.openAnswers = {m_dir.path() + QStringLiteral("/./a.erd")};
     m_frame->GetAction(ID_FILE_OPEN)->trigger();
     EXPECT_EQ(m_manager->Documents().size(), 2);
     EXPECT_EQ(m_frame->ActiveDocument(), opened);
-    EXPECT_EQ(m_seam.m_fileFilters, QStringList{"ERD Files (*.erd)"});
+    EXPECT_EQ(m_seam.filters, QStringList{"ERD Files (*.erd)"});
 }
 
 TEST_F(CDocManagerTest, RecentFilesReopenAndAVanishedOneLeavesTheList)
@@ -356,17 +359,17 @@ TEST_F(CDocManagerTest, SaveNeverReplacesAFileThatCouldNotBeRead)
     CDocumentHost* host = m_manager->Documents().constFirst();
 
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
-    EXPECT_EQ(m_seam.m_saveProposals, QStringList{QFileInfo(Path("newer.erd")).canonicalFilePath()});
+    EXPECT_EQ(m_seam.saveProposals, QStringList{QFileInfo(Path("newer.erd")).canonicalFilePath()});
     QFile file(Path("newer.erd"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), newer);
 
     // Once saved under a name of the user's choosing, Save writes there again.
-    m_seam.m_saveAnswers = {Path("mine.erd")};
+    m_seam.saveAnswers = {Path("mine.erd")};
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
     EXPECT_EQ(host->Title(), QStringLiteral("mine.erd"));
     m_frame->GetAction(ID_FILE_SAVE)->trigger();
-    EXPECT_EQ(m_seam.m_saveProposals.size(), 2);
+    EXPECT_EQ(m_seam.saveProposals.size(), 2);
 }
 
 // File names beyond ASCII: the window title, the recent-file list, saving

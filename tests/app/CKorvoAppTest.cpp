@@ -1,6 +1,7 @@
 // The page settings: read at start with their defaults, written back at exit
 // in full, and the recent-file list.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CKorvoApp.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,10 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -66,6 +71,38 @@ TEST(CKorvoAppSettings, StoredValuesAreReadAndChangesSurviveTheNextRun)
     }
     EXPECT_EQ(RunChild(home.path(), QStringLiteral("479")), QStringLiteral("12240 15840 360 360 360 720"));
     EXPECT_EQ(RunChild(home.path()), QStringLiteral("12240 15840 479 360 360 720"));
+}
+
+// Regression: a settings file that was a named pipe hung every start (and
+// would have been replaced by a plain file at exit). It is not read, every
+// setting takes its default, and the pipe stays.
+TEST(CKorvoAppSettings, ASettingsFileThatIsNotAFileIsNeitherReadNorReplaced)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Korvo Application")));
+    const QString pipe = SettingsFile(home.path());
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(RunChild(home.path(), QStringLiteral("479")), QStringLiteral("11520 15840 360 360 360 360"));
+    struct stat st {};
+    ASSERT_EQ(lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(CKorvoAppSettings, ALinkedSettingsFileIsReadAndWrittenThroughTheLink)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Korvo Application")));
+    const QString real = QDir(home.path()).filePath(QStringLiteral("kept-elsewhere.conf"));
+    {
+        QSettings stored(real, QSettings::IniFormat);
+        stored.setValue(QStringLiteral("Margins/Right"), 720);
+    }
+    ASSERT_TRUE(QFile::link(real, SettingsFile(home.path())));
+    EXPECT_EQ(RunChild(home.path(), QStringLiteral("479")), QStringLiteral("11520 15840 360 360 720 360"));
+    EXPECT_TRUE(QFileInfo(SettingsFile(home.path())).isSymLink());
+    QSettings stored(real, QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Margins/Left")).toInt(), 479);
+    EXPECT_EQ(stored.value(QStringLiteral("Margins/Right")).toInt(), 720);
 }
 
 TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)

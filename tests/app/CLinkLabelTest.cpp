@@ -1,6 +1,7 @@
 // The About box's link: its colour states, the leave timer, the click with
 // its error report, and how the browser command line is cut and split.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CAboutDialog.h"
 #include "CLinkLabel.h"
 #include "LinkOpening.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <gtest/gtest.h>
 
 using namespace LinkOpening;
 
@@ -121,7 +124,7 @@ protected:
     }
     void MoveAway() { QCursor::setPos(m_link->mapToGlobal(QPoint(-40, -40))); }
 
-    CAppTestSeam m_seam;
+    CRecordingSeam m_seam;
     std::unique_ptr<CAboutDialog> m_dialog;
     CLinkLabel* m_link = nullptr;
     QStringList m_opened;
@@ -200,7 +203,7 @@ TEST_F(CLinkLabelTest, SuccessfulClickTurnsTheLinkVisited)
     EXPECT_TRUE(m_link->GetVisited());
     EXPECT_FALSE(m_link->IsOverControl());
     EXPECT_EQ(m_link->CurrentColour(), QColor(85, 26, 139));
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.boxes.isEmpty());
 
     // A new About box starts unvisited again.
     CAboutDialog again;
@@ -212,16 +215,16 @@ TEST_F(CLinkLabelTest, FailedClickReportsTheErrorAndStaysUnvisited)
     // Results up to 32 are failures; 42 would count as success.
     for (int result : {26, 1, 32}) {
         m_result = result;
-        m_seam.m_messages.clear();
+        m_seam.boxes.clear();
         m_link->OnClicked();
-        ASSERT_EQ(m_seam.m_messages.size(), 1);
-        EXPECT_EQ(m_seam.m_messages[0].text, ErrorReport(result));
-        EXPECT_EQ(m_seam.m_messages[0].icon, QMessageBox::Warning);
-        EXPECT_EQ(m_seam.m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        ASSERT_EQ(m_seam.boxes.size(), 1);
+        EXPECT_EQ(m_seam.boxes[0].text, ErrorReport(result));
+        EXPECT_EQ(m_seam.boxes[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(m_seam.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         EXPECT_FALSE(m_link->GetVisited());
         EXPECT_EQ(m_link->CurrentColour(), QColor(0, 0, 238));
     }
-    EXPECT_EQ(m_seam.m_messages[0].text,
+    EXPECT_EQ(m_seam.boxes[0].text,
               QStringLiteral("Unable to open hyperlink:\n\nThe specified dynamic-link library was not found."));
     EXPECT_TRUE(m_dialog->isVisible());
 }

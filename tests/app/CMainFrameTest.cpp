@@ -1,6 +1,7 @@
 // The main window's command set against the program's menu, toolbar, prompt
 // and accelerator tables, and the commands it handles itself.
-#include "AppTestSupport.h"
+#include "CRecordingSeam.h"
+#include "TestBytes.h"
 #include "CAppState.h"
 #include "CChildFrame.h"
 #include "CDocManager.h"
@@ -28,6 +29,8 @@
 #include <QToolBar>
 
 #include <memory>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -66,6 +69,15 @@ QStringList Titles(const QList<QMenu*>& menus)
     return titles;
 }
 
+// Command ids as the object names of their actions; 0 stands for a separator.
+QStringList Ids(std::initializer_list<int> ids)
+{
+    QStringList names;
+    for (int id : ids)
+        names.append(id ? QString::number(id) : QStringLiteral("-"));
+    return names;
+}
+
 QStringList ToolBarIds(const QToolBar* bar)
 {
     QStringList ids;
@@ -97,7 +109,7 @@ protected:
         return action;
     }
 
-    CAppTestSeam m_seam;
+    CRecordingSeam m_seam;
     std::unique_ptr<CMainFrame> m_frame;
 };
 
@@ -170,14 +182,17 @@ TEST_F(CMainFrameTest, AcceleratorTable)
 TEST_F(CMainFrameTest, ToolBarsAndTheirButtons)
 {
     EXPECT_EQ(ToolBarIds(m_frame->GetMainToolBar()),
-              (QStringList{"57600", "57601", "57603", "-", "57635", "57634", "57637", "-", "57607", "-", "57664"}));
-    EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), (QStringList{"32771", "32772", "32776"}));
+              Ids({ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                   ID_FILE_PRINT, 0, ID_APP_ABOUT}));
+    EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), Ids({ID_TOOL_POINTER, ID_TOOL_TABLE, ID_TOOL_RELATION}));
     for (QToolBar* bar : {m_frame->GetMainToolBar(), m_frame->GetToolsToolBar()}) {
         EXPECT_EQ(bar->iconSize(), QSize(16, 15));
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
-        for (QAction* action : bar->actions())
-            if (!action->isSeparator())
+        for (QAction* action : bar->actions()) {
+            if (!action->isSeparator()) {
                 EXPECT_FALSE(action->icon().pixmap(16, 15).isNull()) << action->objectName().toStdString();
+            }
+        }
     }
 }
 
@@ -209,14 +224,18 @@ TEST_F(CMainFrameTest, PromptsAndTooltips)
     }
     // Every button and every menu item has a prompt.
     for (QMenu* menu : m_frame->CurrentMenus())
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator() && action->isVisible())
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isVisible()) {
                 EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+            }
+        }
     m_frame->GetDocManager()->OnFileNew();
     for (QMenu* menu : m_frame->CurrentMenus())
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator() && action->isVisible())
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isVisible()) {
                 EXPECT_FALSE(action->statusTip().isEmpty()) << action->text().toStdString();
+            }
+        }
     EXPECT_EQ(m_frame->IdleMessage(), QStringLiteral("Ready"));
 }
 
@@ -327,9 +346,9 @@ TEST_F(CMainFrameTest, PrintAndPreviewGoToTheActiveView)
 {
     m_frame->GetDocManager()->OnFileNew();
     QTest::keyClick(m_frame.get(), Qt::Key_P, Qt::ControlModifier);
-    EXPECT_EQ(m_seam.m_nDialogRuns, 1); // the print dialog, cancelled
+    EXPECT_EQ(m_seam.dialogRuns, 1); // the print dialog, cancelled
     QString className;
-    m_seam.m_dialog = [&className](QDialog& dialog) {
+    m_seam.onDialog = [&className](QDialog& dialog) {
         className = QString::fromLatin1(dialog.metaObject()->className());
         return int(QDialog::Rejected);
     };
@@ -340,22 +359,22 @@ TEST_F(CMainFrameTest, PrintAndPreviewGoToTheActiveView)
 TEST_F(CMainFrameTest, F1ShowsTheComingSoonBox)
 {
     QTest::keyClick(m_frame.get(), Qt::Key_F1);
-    ASSERT_EQ(m_seam.m_messages.size(), 1);
-    EXPECT_EQ(m_seam.m_messages[0].caption, QStringLiteral("Coming Soon"));
-    EXPECT_TRUE(m_seam.m_messages[0].text.isEmpty());
-    EXPECT_TRUE(m_seam.m_messages[0].ownerless);
-    EXPECT_EQ(m_seam.m_messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_EQ(m_seam.boxes[0].caption, QStringLiteral("Coming Soon"));
+    EXPECT_TRUE(m_seam.boxes[0].text.isEmpty());
+    EXPECT_TRUE(m_seam.boxes[0].ownerless);
+    EXPECT_EQ(m_seam.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 TEST_F(CMainFrameTest, AboutRunsTheAboutBox)
 {
     QString caption;
-    m_seam.m_dialog = [&caption](QDialog& dialog) {
+    m_seam.onDialog = [&caption](QDialog& dialog) {
         caption = dialog.windowTitle();
         return int(QDialog::Accepted);
     };
     Action(ID_APP_ABOUT)->trigger();
-    EXPECT_EQ(m_seam.m_nDialogRuns, 1);
+    EXPECT_EQ(m_seam.dialogRuns, 1);
     EXPECT_EQ(caption, QStringLiteral("About Korvo"));
 }
 
@@ -387,9 +406,9 @@ std::function<int(QPageSetupDialog&)> PageSetupAnswer(PageSetupSeen& seen, QSize
 TEST_F(CMainFrameTest, PageSetupRoundTripKeepsTheDefaultsExactly)
 {
     PageSetupSeen seen;
-    m_seam.m_pageSetup = PageSetupAnswer(seen, QSizeF(8, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Accepted);
+    m_seam.pageSetup = PageSetupAnswer(seen, QSizeF(8, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Accepted);
     Action(ID_FILE_PAGE_SETUP)->trigger();
-    ASSERT_EQ(m_seam.m_nDialogRuns, 1);
+    ASSERT_EQ(m_seam.dialogRuns, 1);
     // The dialog is given 8000 x 11000 and 250 thousandths of an inch.
     EXPECT_DOUBLE_EQ(seen.paper.width(), 8.0);
     EXPECT_DOUBLE_EQ(seen.paper.height(), 11.0);
@@ -411,7 +430,7 @@ TEST_F(CMainFrameTest, PageSetupShowsAPaperSizeWithoutANameAsCustom)
     // default 8 x 11 inch page.
     QString sizeName;
     double width = 0, height = 0, left = 0;
-    m_seam.m_pageSetup = [&](QPageSetupDialog& dialog) {
+    m_seam.pageSetup = [&](QPageSetupDialog& dialog) {
         auto* sizes = dialog.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
         EXPECT_NE(sizes, nullptr);
         if (sizes)
@@ -436,7 +455,7 @@ TEST_F(CMainFrameTest, PageSetupShowsAPaperSizeWithoutANameAsCustom)
 TEST_F(CMainFrameTest, PageSetupTruncatesThousandthsIntoTwips)
 {
     PageSetupSeen seen;
-    m_seam.m_pageSetup =
+    m_seam.pageSetup =
         PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(0.333, 0.5, 1.0, 0.001), QDialog::Accepted);
     m_frame->OnFilePageSetup();
     const CAppState& app = CAppState::Get();
@@ -448,7 +467,7 @@ TEST_F(CMainFrameTest, PageSetupTruncatesThousandthsIntoTwips)
     EXPECT_EQ(app.m_sizePage.cy, 15840);
 
     // The next dialog starts from the new settings: 479 twips is 332 thousandths.
-    m_seam.m_pageSetup = PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Rejected);
+    m_seam.pageSetup = PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(0.25, 0.25, 0.25, 0.25), QDialog::Rejected);
     m_frame->OnFilePageSetup();
     EXPECT_DOUBLE_EQ(seen.margins.left(), 0.332);
     EXPECT_DOUBLE_EQ(seen.paper.width(), 8.5);
@@ -480,7 +499,7 @@ TEST_F(CMainFrameTest, ArrangeIconsLinesMinimisedWindowsUpAlongTheBottom)
 TEST(CMainFrameStartUp, AWindowMadeBeforeTheMainWindowShowsGetsAUsableSize)
 {
     // The command line opens its diagram before the main window is shown.
-    CAppTestSeam seam;
+    CRecordingSeam seam;
     CMainFrame frame;
     CDocManager* manager = frame.GetDocManager();
     CChildFrame* child = manager->Frames(manager->OnFileNew()).constFirst();

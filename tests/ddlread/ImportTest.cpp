@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -37,12 +38,31 @@ TEST(DdlreadImport, MissingFileFailsWithItsMessage)
     EXPECT_STREQ(error, "Error opening file.");
 }
 
-TEST(DdlreadImport, UnreadableInputFailsCleanlyAndTheNextImportWorks)
+// Regression: a named pipe or a device hung the import for good, and a
+// folder failed with the scanner's "input in flex scanner failed". Anything
+// but a regular file is refused as a file that cannot be opened.
+TEST(DdlreadImport, OnlyARegularFileIsReadAndTheNextImportWorks)
 {
-    // A directory opens but cannot be read: the scanner's read failure.
-    ImportRun run = ImportRun::OfPath(testing::TempDir());
-    EXPECT_FALSE(run.succeeded);
-    EXPECT_NE(run.error.find("input in flex scanner failed"), std::string::npos) << run.error;
+    char folder[] = "/tmp/ddlread-targets-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    const std::string pipe = dir + "/pipe.sql";
+    const std::string device = dir + "/zero.sql";
+    const std::string link = dir + "/link.sql";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // The zero device's node, made here: it never ends.
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+    ASSERT_EQ(symlink(pipe.c_str(), link.c_str()), 0);
+
+    for (const std::string& path : {dir, pipe, device, link}) {
+        ImportRun run = ImportRun::OfPath(path);
+        EXPECT_FALSE(run.succeeded) << path;
+        EXPECT_EQ(run.error, "Error opening file.") << path;
+    }
+    for (const std::string& path : {pipe, device, link}) {
+        unlink(path.c_str());
+    }
+    rmdir(folder);
 
     ImportRun next = ImportRun::OfScript("CREATE TABLE t (a INT);");
     ASSERT_TRUE(next.succeeded) << next.error;
@@ -243,6 +263,48 @@ TEST(DdlreadTrace, TraceIsCompleteUpToAFailureAndOptional)
     list = ImportSQLTables(script.Path().c_str(), error, sizeof error, "");
     ASSERT_NE(list, nullptr) << error;
     FreeTableData(list);
+}
+
+// Regression: a trace path naming the script itself emptied the script
+// before it was read. The import now runs without a trace and the script
+// keeps its bytes, whether the two names are equal, differ in spelling or
+// meet through links.
+TEST(DdlreadTrace, ATraceThatIsTheScriptLeavesTheScriptAlone)
+{
+    const std::string text = "CREATE TABLE t (a INT);\n";
+    ScratchFile script(text);
+    const std::string& path = script.Path();
+    const size_t slash = path.rfind('/');
+    const std::string dir = path.substr(0, slash);
+    const std::string hard = path + ".hard";
+    const std::string soft = path + ".soft";
+    ASSERT_EQ(link(path.c_str(), hard.c_str()), 0);
+    ASSERT_EQ(symlink(path.c_str(), soft.c_str()), 0);
+
+    const std::string traces[] = {path, dir + "/." + path.substr(slash), hard, soft};
+    for (const std::string& trace : traces) {
+        char error[500] = "";
+        TableData* list = ImportSQLTables(path.c_str(), error, sizeof error, trace.c_str());
+        EXPECT_NE(list, nullptr) << trace << ": " << error;
+        FreeTableData(list);
+        EXPECT_EQ(script.Read(), text) << trace;
+    }
+    // Through a link the script is the link's target; an ordinary trace
+    // beside it is still written.
+    char error[500] = "";
+    const std::string other = path + ".trace";
+    TableData* list = ImportSQLTables(soft.c_str(), error, sizeof error, other.c_str());
+    EXPECT_NE(list, nullptr) << error;
+    FreeTableData(list);
+    FILE* written = fopen(other.c_str(), "r");
+    ASSERT_NE(written, nullptr);
+    char first[32] = "";
+    EXPECT_NE(fgets(first, sizeof first, written), nullptr);
+    fclose(written);
+    EXPECT_STREQ(first, "Table started\n");
+    for (const std::string& name : {hard, soft, other}) {
+        unlink(name.c_str());
+    }
 }
 
 TEST(DdlreadImport, FreeTableDataTakesNull)

@@ -1,6 +1,6 @@
 #include "CColumn.h"
 #include "CColumnPropertiesDialog.h"
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,5 +1,5 @@
 #include "CDiagramOptionsDialog.h"
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -65,7 +65,7 @@ TEST_F(DiagramOptionsDialogTest, OkChecksTheRangeThenTheNumbers)
     };
     for (const PagesCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << '"' << c.across << "\" x \"" << c.down << '"');
-        m_seam.m_messages.clear();
+        m_seam.messages.clear();
         Dlg dialog;
         dialog.m_nPagesAcross = 3;
         dialog.m_nPagesDown = 4;
@@ -75,13 +75,13 @@ TEST_F(DiagramOptionsDialogTest, OkChecksTheRangeThenTheNumbers)
         Control<QPushButton>(dialog, Dlg::kIdOk)->click();
 
         if (c.message.isEmpty()) {
-            EXPECT_TRUE(m_seam.m_messages.isEmpty()) << m_seam.m_messages.join('|').toStdString();
+            EXPECT_TRUE(m_seam.messages.isEmpty()) << m_seam.messages.join('|').toStdString();
             EXPECT_EQ(dialog.result(), QDialog::Accepted);
             EXPECT_EQ(dialog.m_nPagesAcross, c.acrossExpected);
             EXPECT_EQ(dialog.m_nPagesDown, c.downExpected);
             continue;
         }
-        EXPECT_EQ(m_seam.m_messages, QStringList({c.message}));
+        EXPECT_EQ(m_seam.messages, QStringList({c.message}));
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_NE(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(Across(dialog)->text(), QString::fromLatin1(c.across));
@@ -104,7 +104,7 @@ TEST_F(DiagramOptionsDialogTest, ARefusedFieldCanBeCorrected)
     Across(dialog)->setText("4");
     Down(dialog)->setText("2a");
     QTest::keyClick(Down(dialog), Qt::Key_Return);
-    EXPECT_EQ(m_seam.m_messages, QStringList({kNotANumber}));
+    EXPECT_EQ(m_seam.messages, QStringList({kNotANumber}));
     EXPECT_TRUE(dialog.isVisible());
     // Typing replaces the selected text.
     QTest::keyClicks(Down(dialog), "9");
@@ -125,7 +125,7 @@ TEST_F(DiagramOptionsDialogTest, CancelKeepsTheMembers)
     Control<QPushButton>(dialog, Dlg::kIdCancel)->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(dialog.m_nPagesAcross, 5u);
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.messages.isEmpty());
 }
 
 TEST_F(DiagramOptionsDialogTest, TemplateLayout)

@@ -1,5 +1,5 @@
 #include "CListBox.h"
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QFontMetrics>
 #include <QImage>

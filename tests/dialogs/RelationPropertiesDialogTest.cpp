@@ -1,7 +1,7 @@
 #include "CKorvoDoc.h"
 #include "CListBox.h"
 #include "CRelationPropertiesDialog.h"
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -95,7 +95,7 @@ TEST_F(RelationPropertiesDialogTest, AddWithNothingChosenDoesNothing)
     Press(*dialog, Dlg::IDC_ADD_DEST);
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_SOURCE_KEY), QStringList({"customer"}));
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_DEST_KEY), QStringList({"id"}));
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.messages.isEmpty());
 }
 
 // The test looks at the key as the relation holds it: a column already there
@@ -105,13 +105,13 @@ TEST_F(RelationPropertiesDialogTest, AddRefusesOnlyColumnsOfTheStoredKey)
     auto dialog = Open();
     Choose(*dialog, Dlg::IDC_SOURCE_COLUMNS, 1);
     Press(*dialog, Dlg::IDC_ADD_SOURCE);
-    EXPECT_EQ(m_seam.m_messages, QStringList({kAlreadyInKey}));
-    EXPECT_EQ(m_seam.m_captions, QStringList({QString()}));
+    EXPECT_EQ(m_seam.messages, QStringList({kAlreadyInKey}));
+    EXPECT_EQ(m_seam.captions, QStringList({QStringLiteral("Korvo")}));
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_SOURCE_KEY), QStringList({"customer"}));
 
     Choose(*dialog, Dlg::IDC_DEST_COLUMNS, 0);
     Press(*dialog, Dlg::IDC_ADD_DEST);
-    EXPECT_EQ(m_seam.m_messages.size(), 2);
+    EXPECT_EQ(m_seam.messages.size(), 2);
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_DEST_KEY), QStringList({"id"}));
 
     // "region" is not in the stored key, so it goes in each time it is added.
@@ -119,7 +119,7 @@ TEST_F(RelationPropertiesDialogTest, AddRefusesOnlyColumnsOfTheStoredKey)
     Press(*dialog, Dlg::IDC_ADD_SOURCE);
     Press(*dialog, Dlg::IDC_ADD_SOURCE);
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_SOURCE_KEY), QStringList({"customer", "region", "region"}));
-    EXPECT_EQ(m_seam.m_messages.size(), 2);
+    EXPECT_EQ(m_seam.messages.size(), 2);
 
     Press(*dialog, Dlg::kIdOk);
     EXPECT_EQ(m_relation->m_sourceColumns,
@@ -131,11 +131,11 @@ TEST_F(RelationPropertiesDialogTest, KeyListsKeepAtLeastOneLine)
     auto dialog = Open();
     // One line and none selected: nothing happens, no message.
     Press(*dialog, Dlg::IDC_REMOVE_SOURCE);
-    EXPECT_TRUE(m_seam.m_messages.isEmpty());
+    EXPECT_TRUE(m_seam.messages.isEmpty());
 
     Select(*dialog, Dlg::IDC_SOURCE_KEY, 0);
     Press(*dialog, Dlg::IDC_REMOVE_SOURCE);
-    EXPECT_EQ(m_seam.m_messages, QStringList({kKeepOne}));
+    EXPECT_EQ(m_seam.messages, QStringList({kKeepOne}));
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_SOURCE_KEY), QStringList({"customer"}));
 
     Choose(*dialog, Dlg::IDC_DEST_COLUMNS, 2);
@@ -144,13 +144,13 @@ TEST_F(RelationPropertiesDialogTest, KeyListsKeepAtLeastOneLine)
     Press(*dialog, Dlg::IDC_REMOVE_DEST);
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_DEST_KEY), QStringList({"code"}));
     EXPECT_EQ(Control<CListBox>(*dialog, Dlg::IDC_DEST_KEY)->GetCurSel(), -1);
-    EXPECT_EQ(m_seam.m_messages.size(), 1);
+    EXPECT_EQ(m_seam.messages.size(), 1);
 
     Press(*dialog, Dlg::IDC_REMOVE_DEST);
-    EXPECT_EQ(m_seam.m_messages.size(), 1);
+    EXPECT_EQ(m_seam.messages.size(), 1);
     Select(*dialog, Dlg::IDC_DEST_KEY, 0);
     Press(*dialog, Dlg::IDC_REMOVE_DEST);
-    EXPECT_EQ(m_seam.m_messages, QStringList({kKeepOne, kKeepOne}));
+    EXPECT_EQ(m_seam.messages, QStringList({kKeepOne, kKeepOne}));
     EXPECT_EQ(Lines(*dialog, Dlg::IDC_DEST_KEY), QStringList({"code"}));
     EXPECT_TRUE(dialog->isVisible());
 }
@@ -204,7 +204,7 @@ TEST_F(RelationPropertiesDialogTest, OkRefusesAnEmptySide)
     m_relation->m_destColumns.clear();
     auto dialog = Open();
     Press(*dialog, Dlg::kIdOk);
-    EXPECT_EQ(m_seam.m_messages, QStringList({kKeepOne}));
+    EXPECT_EQ(m_seam.messages, QStringList({kKeepOne}));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(m_relation->m_sourceColumns, (std::vector<CColumn*>{Col(m_source, 1)}));
 

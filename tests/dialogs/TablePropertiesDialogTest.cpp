@@ -2,7 +2,7 @@
 #include "CKorvoDoc.h"
 #include "CListBox.h"
 #include "CTablePropertiesDialog.h"
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -102,7 +102,7 @@ TEST_F(TablePropertiesDialogTest, ButtonsThatNeedASelectedLineDoNothingWithoutOn
         for (int id : {Dlg::IDC_DELETE_COLUMN, Dlg::IDC_EDIT_COLUMN, Dlg::IDC_UP, Dlg::IDC_DOWN})
             Press(*dialog, id);
         EXPECT_EQ(ColumnNames(), before);
-        EXPECT_EQ(m_seam.m_nDialogRuns, 0);
+        EXPECT_EQ(m_seam.dialogRuns, 0);
         EXPECT_FALSE(m_doc.IsModified());
         EXPECT_TRUE(dialog->isVisible());
     }
@@ -112,7 +112,7 @@ TEST_F(TablePropertiesDialogTest, AddColumnThenCancelKeepsAFreshColumn1)
 {
     auto dialog = Open();
     QStringList shownName;
-    m_seam.m_answer = [&](QDialog& nested) {
+    m_seam.workDialog = [&](QDialog& nested) {
         auto& column = dynamic_cast<ColDlg&>(nested);
         shownName.append(Control<QLineEdit>(column, ColDlg::IDC_NAME)->text());
         Control<QLineEdit>(column, ColDlg::IDC_NAME)->setText("renamed");
@@ -120,7 +120,7 @@ TEST_F(TablePropertiesDialogTest, AddColumnThenCancelKeepsAFreshColumn1)
     };
     Press(*dialog, Dlg::IDC_ADD_COLUMN);
 
-    EXPECT_EQ(m_seam.m_nDialogRuns, 1);
+    EXPECT_EQ(m_seam.dialogRuns, 1);
     EXPECT_EQ(shownName, QStringList({"column1"}));
     ASSERT_EQ(m_table->m_def.m_columns.size(), 4u);
     const CColumn& added = *m_table->m_def.m_columns.back();
@@ -140,7 +140,7 @@ TEST_F(TablePropertiesDialogTest, AddColumnTwiceGivesTwoColumn1sUnlessRenamed)
     auto dialog = Open();
     Press(*dialog, Dlg::IDC_ADD_COLUMN);
     Press(*dialog, Dlg::IDC_ADD_COLUMN);
-    m_seam.m_answer = [](QDialog& nested) {
+    m_seam.workDialog = [](QDialog& nested) {
         Control<QLineEdit>(nested, ColDlg::IDC_NAME)->setText("amount");
         Control<QLineEdit>(nested, ColDlg::IDC_TYPE)->setText("numeric(10,2)");
         Control<QPushButton>(nested, ColDlg::kIdOk)->click();
@@ -154,7 +154,7 @@ TEST_F(TablePropertiesDialogTest, AddColumnTwiceGivesTwoColumn1sUnlessRenamed)
 TEST_F(TablePropertiesDialogTest, EditWithOkRefreshesTheLineAndKeepsItSelected)
 {
     auto dialog = Open();
-    m_seam.m_answer = [](QDialog& nested) {
+    m_seam.workDialog = [](QDialog& nested) {
         EXPECT_EQ(Control<QLineEdit>(nested, ColDlg::IDC_NAME)->text(), "customer");
         Control<QLineEdit>(nested, ColDlg::IDC_TYPE)->setText("bigint");
         Control<QPushButton>(nested, ColDlg::kIdOk)->click();
@@ -170,13 +170,13 @@ TEST_F(TablePropertiesDialogTest, EditWithOkRefreshesTheLineAndKeepsItSelected)
 TEST_F(TablePropertiesDialogTest, EditWithCancelChangesNothing)
 {
     auto dialog = Open();
-    m_seam.m_answer = [](QDialog& nested) {
+    m_seam.workDialog = [](QDialog& nested) {
         Control<QLineEdit>(nested, ColDlg::IDC_TYPE)->setText("bigint");
         QTest::keyClick(&nested, Qt::Key_Escape);
     };
     List(*dialog)->SetCurSel(1);
     Press(*dialog, Dlg::IDC_EDIT_COLUMN);
-    EXPECT_EQ(m_seam.m_nDialogRuns, 1);
+    EXPECT_EQ(m_seam.dialogRuns, 1);
     EXPECT_EQ(m_table->m_def.m_columns[1]->m_strType, "int");
     EXPECT_EQ(Lines(*dialog)[1], "customer\tint");
     EXPECT_FALSE(m_doc.IsModified());
@@ -186,7 +186,7 @@ TEST_F(TablePropertiesDialogTest, DoubleClickOnALineEditsThatColumn)
 {
     auto dialog = Open();
     QStringList edited;
-    m_seam.m_answer = [&](QDialog& nested) { edited.append(Control<QLineEdit>(nested, ColDlg::IDC_NAME)->text()); };
+    m_seam.workDialog = [&](QDialog& nested) { edited.append(Control<QLineEdit>(nested, ColDlg::IDC_NAME)->text()); };
     CListBox* list = List(*dialog);
     const QRect line = list->visualItemRect(list->item(2));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());

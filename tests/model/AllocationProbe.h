@@ -21,6 +21,12 @@ public:
 };
 } // namespace allocation_probe
 
+// GCC takes these replacements for a mismatch of new and free; they are the
+// allocation functions themselves, so malloc and free pair up.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size)
 {
     if (allocation_probe::g_active && size > allocation_probe::g_largest)
@@ -34,3 +40,6 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif

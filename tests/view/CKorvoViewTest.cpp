@@ -9,6 +9,7 @@
 #include "CTablePropertiesDialog.h"
 #include "DiagramBuilder.h"
 #include "TestSeam.h"
+#include "ViewCommandIds.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -353,7 +354,7 @@ TEST_F(CKorvoViewTest, TableContextMenuDeleteTakesItsRelationsAlong)
     KorvoTableView* b = AddTable(doc(), "b", 6000, -1500, {"x"});
     Relate(doc(), a, 0, b, 0);
     Measure();
-    seam.menuChoice = QStringLiteral("32780");
+    seam.menuChoice = QString::number(ID_TABLE_DELETE);
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(105, 105), view.viewport()->mapToGlobal(QPoint(105, 105)));
     QApplication::sendEvent(view.viewport(), &event);
     EXPECT_EQ(seam.menuTitles, QStringList{QStringLiteral("Table")});

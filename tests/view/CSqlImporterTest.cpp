@@ -3,6 +3,7 @@
 #include "CKorvoDC.h"
 #include "CSqlImporter.h"
 #include "DiagramBuilder.h"
+#include "SqlImportFile.h"
 #include "TextEncoding.h"
 #include "ddlread.h"
 
@@ -24,15 +25,12 @@ protected:
     {
         const std::string path = m_dir.filePath("script.sql").toStdString();
         std::ofstream(path, std::ios::binary) << script;
-        char error[500] = "";
-        TableData* list = ImportSQLTables(path.c_str(), error, int(sizeof error), nullptr);
-        m_error = error;
+        const SqlTableList list = ImportSqlFile(path, m_error);
         if (!list)
             return false;
         CKorvoDC dc(nullptr, 96, false);
         dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, 96));
-        CSqlImporter(doc, dc, canvas).ImportTables(list);
-        FreeTableData(list);
+        CSqlImporter(doc, dc, canvas).ImportTables(list.get());
         return true;
     }
 

@@ -1,5 +1,7 @@
 // Two running programs exchange tables through the X clipboard: one copies
 // and stays the owner, the other pastes. Needs Xvfb; skipped without it.
+#include "Xvfb.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,46 +15,6 @@
 #endif
 
 namespace {
-
-// A private X server on the first free display from :90 on.
-class Xvfb {
-public:
-    Xvfb()
-    {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            return;
-        for (int display = 90; display < 130; ++display) {
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-                QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-                continue;
-            m_server.start(xvfb, {QStringLiteral(":%1").arg(display), QStringLiteral("-nolisten"),
-                                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                  QStringLiteral("1024x768x24")});
-            m_server.waitForStarted();
-            for (int i = 0; i < 50 && m_server.state() == QProcess::Running; ++i) {
-                if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) {
-                    m_display = QStringLiteral(":%1").arg(display);
-                    return;
-                }
-                QThread::msleep(100);
-            }
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-    }
-    ~Xvfb()
-    {
-        m_server.terminate();
-        if (!m_server.waitForFinished(3000))
-            m_server.kill();
-    }
-    QString Display() const { return m_display; }
-
-private:
-    QProcess m_server;
-    QString m_display;
-};
 
 void StartPeer(QProcess& peer, const QString& display, const QStringList& arguments)
 {

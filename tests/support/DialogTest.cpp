@@ -1,4 +1,4 @@
-#include "DialogTestSupport.h"
+#include "DialogTest.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -14,27 +14,6 @@ QApplication* EnsureApplication()
     static QApplication* app = qApp ? nullptr : new QApplication(argc, argv);
     return app;
 }
-}
-
-QMessageBox::StandardButton CTestModalSeam::MessageBox(QWidget*, const QString& text, const QString& caption,
-                                                       QMessageBox::Icon, QMessageBox::StandardButtons,
-                                                       QMessageBox::StandardButton)
-{
-    m_messages.append(text);
-    m_captions.append(caption);
-    return QMessageBox::Ok;
-}
-
-int CTestModalSeam::RunDialog(QDialog& dialog)
-{
-    ++m_nDialogRuns;
-    dialog.setResult(QDialog::Rejected);
-    dialog.show();
-    if (m_answer)
-        m_answer(dialog);
-    if (dialog.isVisible())
-        dialog.reject();
-    return dialog.result();
 }
 
 void DialogTest::SetUp()
