@@ -387,7 +387,7 @@ TEST_F(CDocManagerTest, FileNamesBeyondAsciiKeepEveryCharacter)
     host->GetDocument()->m_tables[0]->m_def.m_strName = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xF0\x9F\x8E\x89";
     host->SetModifiedFlag(true);
     const QString second = m_dir.filePath(QStringLiteral("Gr\u00FC\u00DFe \U0001F389.erd"));
-    m_seam.m_saveAnswers = {second};
+    m_seam.saveAnswers = {second};
     m_frame->GetAction(ID_FILE_SAVE_AS)->trigger();
     EXPECT_EQ(host->Title(), QStringLiteral("Gr\u00FC\u00DFe \U0001F389.erd"));
     ASSERT_TRUE(m_manager->OnFileClose(host));
