@@ -26,7 +26,12 @@ CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(pa
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] { viewport()->update(); });
+    connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] {
+        // Delete or Cut while the button is still down may take the table or
+        // column under the press, in this window or another of the diagram.
+        EndDragOnRemoval();
+        viewport()->update();
+    });
     connect(m_pHost, &CDocumentHost::DiagramSettingsChanged, this, [this] {
         ResetFont();
         OnInitialUpdate();

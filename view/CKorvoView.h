@@ -105,6 +105,15 @@ private:
     void ShowTableProperties(KorvoTableView* table);
     void ShowRelationProperties(CRelation* relation);
     void DrawDragFeedback(CKorvoDC& dc);
+    // The steps of a left-button release: a relation drag ends (true when a
+    // relation was made), a click selects, a drag moves (true) or a rubber
+    // band selects.
+    bool FinishRelationDrag(CKorvoDC& dc, CPoint point);
+    void SelectByClick(CKorvoDC& dc, CPoint point, bool shift);
+    bool MoveDraggedTables(CKorvoDC& dc, CPoint point);
+    void SelectByRubberBand(CKorvoDC& dc, CPoint point);
+    // Ends a drag whose table or column an edit has removed.
+    void EndDragOnRemoval();
     void ClearSelection(bool tables, bool relations);
     KorvoTableView* TakeContextTable();
     CRelation* TakeContextRelation();
