@@ -155,7 +155,8 @@ TEST(CLogScrollView, AVerticalBarCanForceTheHorizontalOne)
         EXPECT_EQ(view.verticalScrollBar()->maximum(), 5040 - view.viewport()->height()) << c.canvasWidth;
         EXPECT_EQ(view.viewport()->height(), c.horizontal ? 300 : 300 + view.horizontalScrollBar()->sizeHint().height())
             << c.canvasWidth;
-        if (c.horizontal)
+        if (c.horizontal) {
             EXPECT_EQ(view.horizontalScrollBar()->maximum(), c.canvasWidth - 400) << c.canvasWidth;
+        }
     }
 }

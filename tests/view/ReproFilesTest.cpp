@@ -130,8 +130,9 @@ TEST_F(ReproFilesTest, EveryCraftedDiagramOpensPaintsAndIsEditedWithinBounds)
             EXPECT_EQ(error.isEmpty(), QFile::exists(path)) << suffix << ": " << error.toStdString();
             if (QLatin1String(suffix) == QLatin1String(".pdf")) {
                 EXPECT_EQ(error.isEmpty(), printable) << error.toStdString();
-                if (!printable)
+                if (!printable) {
                     EXPECT_TRUE(error.contains(QStringLiteral("too large to print"))) << error.toStdString();
+                }
             }
         }
         seam.messages.clear();
