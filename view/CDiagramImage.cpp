@@ -86,7 +86,7 @@ QString CDiagramImage::PrintRefusal(const CKorvoDoc& doc)
     const int64_t pages = CDiagramRenderer::PageCount(doc, app.PageWidth(), app.PageHeight());
     if (pages <= kMaxPages)
         return QString();
-    return QStringLiteral("the diagram is too large to print: its tables reach across %1 pages (at most %2)")
+    return QStringLiteral("the diagram is too large to print: it would take %1 pages, more than %2")
         .arg(pages)
         .arg(kMaxPages);
 }
