@@ -121,6 +121,9 @@ bool CDocManager::OpenDocumentFile(const QString& path)
         break;
     case LoadStatus::Unexpected:
     case LoadStatus::IoError:
+        // A version-1 file says it is old before it says it is broken.
+        if (!outcome.notice.empty())
+            seam.MessageBox(m_pFrame, FromSystem(outcome.notice), QString(), QMessageBox::Warning);
         seam.MessageBox(m_pFrame, text, caption, QMessageBox::Warning);
         return false;
     }

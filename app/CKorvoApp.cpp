@@ -100,6 +100,9 @@ void CKorvoApp::ReadPageSettings(QSettings& settings, CAppState& state)
     state.m_rectMargins.right = ReadInt(settings, "Right", 360);
     state.m_rectMargins.bottom = ReadInt(settings, "Bottom", 360);
     settings.endGroup();
+    // A page of a twip, a negative page or margins wider than the paper would
+    // print without end, print nothing or overflow.
+    state.ValidatePageSettings();
 }
 
 void CKorvoApp::WritePageSettings(QSettings& settings, const CAppState& state)

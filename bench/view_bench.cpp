@@ -1,7 +1,9 @@
 // Times what the diagram window does with a large diagram: one full paint
 // into a 1920x1080 image scrolled to the middle of the canvas (page grid,
-// tables, relations), and the Import SQL command (parse and merge) of the
-// diagram's own exported script into an empty diagram.
+// tables, relations), the Import SQL command (parse and merge) of the
+// diagram's own exported script into an empty diagram, and the PDF of all
+// its printed pages.
+#include "CDiagramImage.h"
 #include "CDiagramRenderer.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
@@ -78,6 +80,19 @@ double PaintMs(CKorvoDoc& doc, const CRect& canvas, QImage& image)
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+// Writes the diagram as a PDF of its printed pages; returns ms.
+double PdfMs(CKorvoDoc& doc, const QString& path)
+{
+    auto start = std::chrono::steady_clock::now();
+    const QString error = CDiagramImage::Write(doc, path);
+    auto end = std::chrono::steady_clock::now();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "view_bench: %s\n", error.toLocal8Bit().constData());
+        std::exit(1);
+    }
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
 // Reads the script and merges it into an empty diagram; returns ms.
 double ImportMs(const std::string& path, const CRect& canvas)
 {
@@ -150,6 +165,15 @@ int main(int argc, char** argv)
             imports.push_back(ImportMs(path, canvas));
         const double import = Median(imports);
         print("import SQL (parse + merge)", n, import, megabytes / (import / 1000.0), "MB/s");
+
+        // Every page the tables reach (26 x 26 here), as --render and
+        // printing draw them.
+        const QString pdf = dir.filePath(QStringLiteral("diagram.pdf"));
+        std::vector<double> pdfs;
+        for (int i = 0; i < 3; ++i)
+            pdfs.push_back(PdfMs(*doc, pdf));
+        const double pdfMs = Median(pdfs);
+        print("print PDF (all pages)", n, pdfMs, double(n) / (pdfMs / 1000.0), "tables/s");
     }
     if (argc > 1 && !rows)
         image.save(QString::fromLocal8Bit(argv[1]));

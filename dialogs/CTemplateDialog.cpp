@@ -12,6 +12,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <limits>
 
 CTemplateDialog::CTemplateDialog(QWidget* parent, const QString& caption, int cx, int cy)
     : QDialog(parent), m_units(font())
@@ -81,6 +82,9 @@ QLabel* CTemplateDialog::AddLabel(const QString& text, int x, int y, int cx, int
 QLineEdit* CTemplateDialog::AddEdit(int id, int x, int y, int cx, int cy)
 {
     auto* edit = new QLineEdit(this);
+    // The texts carry no length limit: a line edit would cut them at 32767
+    // characters, and the cut would count as an edit.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     Place(edit, id, x, y, cx, cy);
     return edit;
 }

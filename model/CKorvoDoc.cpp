@@ -249,13 +249,15 @@ LoadOutcome CKorvoDoc::Serialize(CArchiveReader& ar)
             outcome = {LoadStatus::UnsupportedVersion, kUnsupportedText, kUnsupportedCaption};
         }
     } catch (const CArchiveError&) {
-        // The open fails: take back whatever this read had added.
+        // The open fails: take back whatever this read had added. A version-1
+        // file has shown its notice by the time its body turns out short.
         m_relations.resize(relationsBefore);
         m_tables.resize(tablesBefore);
         m_logFont = fontBefore;
         m_nMaxPagesX = pagesXBefore;
         m_nMaxPagesY = pagesYBefore;
-        outcome = {LoadStatus::Unexpected, kUnexpectedText, ""};
+        const std::string notice = outcome.status == LoadStatus::Version1Notice ? outcome.text : std::string();
+        outcome = {LoadStatus::Unexpected, kUnexpectedText, "", notice};
     }
     return outcome;
 }
@@ -288,8 +290,10 @@ void CKorvoDoc::ReadVersion2(CArchiveReader& ar)
     m_logFont.ToBytes(font);
     ar.ReadSome(font, sizeof font);
     m_logFont.FromBytes(font);
-    m_nMaxPagesX = ar.ReadInt32();
-    m_nMaxPagesY = ar.ReadInt32();
+    // Page counts size the canvas and the page grid; a file cannot ask for
+    // more than the Options command can set.
+    m_nMaxPagesX = std::clamp(ar.ReadInt32(), 0, kMaxPages);
+    m_nMaxPagesY = std::clamp(ar.ReadInt32(), 0, kMaxPages);
 }
 
 void CKorvoDoc::ReadVersion1(CArchiveReader& ar)

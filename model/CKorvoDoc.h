@@ -25,9 +25,18 @@ enum class LoadStatus {
 };
 
 struct LoadOutcome {
+    LoadOutcome() = default;
+    LoadOutcome(LoadStatus status_, std::string text_, std::string caption_, std::string notice_ = {})
+        : status(status_), text(std::move(text_)), caption(std::move(caption_)), notice(std::move(notice_))
+    {
+    }
+
     LoadStatus status = LoadStatus::Loaded;
     std::string text;    // message to show, empty for none
     std::string caption; // box caption, empty for the application's title
+    // A message shown before text, in the application's box: the upgrade
+    // notice of a version-1 file that then turns out to be cut short.
+    std::string notice;
     bool Opens() const { return status != LoadStatus::Unexpected && status != LoadStatus::IoError; }
 };
 
@@ -43,6 +52,9 @@ public:
 
     static constexpr int32_t kMagic = 0x45524420;
     static constexpr int32_t kVersion = 2;
+    // The most pages across or down that Diagram Options accepts; a file's
+    // page counts are brought into 0 .. kMaxPages when it is read.
+    static constexpr int32_t kMaxPages = 25;
 
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
     bool IsModified() const { return m_bModified; }

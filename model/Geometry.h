@@ -7,12 +7,27 @@ inline constexpr int32_t kTwipsPerInch = 1440;
 
 // Plain integer geometry shared by the model and the view. Logical points are
 // in twips with y growing upward; device points are pixels with y downward.
+
+// Positions and sizes come from files as they are, anywhere in the 32-bit
+// range; arithmetic on them is done in 64 bits and lands on the nearest end
+// of the range instead of overflowing. Nothing that far out is ever shown.
+constexpr int32_t Saturate(int64_t value)
+{
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
+}
+
 struct CPoint {
     int32_t x = 0;
     int32_t y = 0;
     friend bool operator==(const CPoint&, const CPoint&) = default;
-    CPoint operator+(const CPoint& o) const { return {x + o.x, y + o.y}; }
-    CPoint operator-(const CPoint& o) const { return {x - o.x, y - o.y}; }
+    CPoint operator+(const CPoint& o) const
+    {
+        return {Saturate(int64_t(x) + o.x), Saturate(int64_t(y) + o.y)};
+    }
+    CPoint operator-(const CPoint& o) const
+    {
+        return {Saturate(int64_t(x) - o.x), Saturate(int64_t(y) - o.y)};
+    }
 };
 
 struct CSize {

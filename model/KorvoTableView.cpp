@@ -18,39 +18,30 @@ int32_t ReadColumnCount(CArchiveReader& ar, size_t minRecord)
     return count;
 }
 
-// Positions and sizes come from files as they are; an edge far out wraps
-// instead of overflowing.
-int32_t WrapAdd(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t WrapSub(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 } // namespace
 
 void KorvoTableView::Measure(const CMeasureSurface& surface)
 {
-    int32_t width = surface.GetTextWidth(m_def.m_strName);
+    int64_t width = surface.GetTextWidth(m_def.m_strName);
     m_nLineHeight = surface.GetLineHeight();
-    const int32_t height = static_cast<int32_t>(m_def.m_columns.size() + 1) * m_nLineHeight;
+    const int64_t height = static_cast<int64_t>(m_def.m_columns.size() + 1) * m_nLineHeight;
     for (const auto& column : m_def.m_columns) {
         // Half a line of room for the key marks drawn beside a column name.
-        const int32_t w = surface.GetTextWidth(column->m_strName) + m_nLineHeight / 2;
+        const int64_t w = int64_t(surface.GetTextWidth(column->m_strName)) + m_nLineHeight / 2;
         if (w > width)
             width = w;
     }
-    m_cx = width + m_nHorzPadding;
-    m_cy = height + m_nVertPadding;
+    // A table of a hundred thousand columns in a huge font stops growing at
+    // the end of the coordinate range.
+    m_cx = Saturate(width + m_nHorzPadding);
+    m_cy = Saturate(height + m_nVertPadding);
 }
 
 bool KorvoTableView::HitTest(const CMeasureSurface& surface, CPoint ptDevice, CPoint scrollLog) const
 {
     const CPoint topLeft = surface.LPtoDP(CPoint{m_x, m_y} - scrollLog);
-    const CPoint bottomRight = surface.LPtoDP(CPoint{WrapAdd(m_x, m_cx), WrapSub(m_y, m_cy)} - scrollLog);
+    const CPoint bottomRight =
+        surface.LPtoDP(CPoint{Saturate(int64_t(m_x) + m_cx), Saturate(int64_t(m_y) - m_cy)} - scrollLog);
     const CRect box = CRect{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y}.Normalized();
     // A point on the frame itself misses.
     return ptDevice.x > box.left && ptDevice.x < box.right && ptDevice.y > box.top && ptDevice.y < box.bottom;
@@ -68,13 +59,13 @@ CColumn* KorvoTableView::ColumnAt(const CMeasureSurface& surface, CPoint ptDevic
 
     // The band starts vp/2 + lh below the top edge, a quarter padding above
     // the drawn rows; column hits have always used this band.
-    const int32_t d = ptDevice.y - topLeft.y - vp / 2 - lh;
-    const int32_t e = ptDevice.x - topLeft.x;
-    const int32_t count = static_cast<int32_t>(m_def.m_columns.size());
+    const int64_t d = int64_t(ptDevice.y) - topLeft.y - vp / 2 - lh;
+    const int64_t e = int64_t(ptDevice.x) - topLeft.x;
+    const int64_t count = static_cast<int64_t>(m_def.m_columns.size());
     if (d < 0 || e < 0 || d > count * lh || e > size.cx)
         return nullptr;
-    const int32_t row = d / lh;
-    return row < count ? m_def.m_columns[row].get() : nullptr;
+    const int64_t row = d / lh;
+    return row < count ? m_def.m_columns[static_cast<size_t>(row)].get() : nullptr;
 }
 
 int32_t KorvoTableView::GetColumnRowY(const CMeasureSurface& surface, const CColumn* column)
@@ -83,9 +74,9 @@ int32_t KorvoTableView::GetColumnRowY(const CMeasureSurface& surface, const CCol
     const int index = IndexOfColumn(column);
     if (index < 0)
         return -1;
-    const int32_t lh = m_nLineHeight;
-    const int32_t vp = m_nVertPadding;
-    return m_y - vp / 4 - (index + 1) * lh - vp / 2 - lh / 2;
+    const int64_t lh = m_nLineHeight;
+    const int64_t vp = m_nVertPadding;
+    return Saturate(m_y - vp / 4 - (index + 1) * lh - vp / 2 - lh / 2);
 }
 
 int KorvoTableView::IndexOfColumn(const CColumn* column) const

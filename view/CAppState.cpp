@@ -14,3 +14,28 @@ void CAppState::Install(CAppState* state)
 {
     g_state = state ? state : &g_defaultState;
 }
+
+bool CAppState::IsPaperUsable(CSize paper)
+{
+    return paper.cx >= kMinPaper && paper.cx <= kMaxPaper && paper.cy >= kMinPaper && paper.cy <= kMaxPaper;
+}
+
+bool CAppState::AreMarginsUsable(CSize paper, const CRect& margins)
+{
+    if (margins.left < 0 || margins.top < 0 || margins.right < 0 || margins.bottom < 0)
+        return false;
+    return int64_t(paper.cx) - margins.left - margins.right >= kMinPrintable &&
+           int64_t(paper.cy) - margins.top - margins.bottom >= kMinPrintable;
+}
+
+void CAppState::ValidatePageSettings()
+{
+    const CAppState defaults;
+    if (!IsPaperUsable(m_sizePage))
+        m_sizePage = defaults.m_sizePage;
+    if (!AreMarginsUsable(m_sizePage, m_rectMargins))
+        m_rectMargins = defaults.m_rectMargins;
+    // A small paper that even the default margins fill.
+    if (!AreMarginsUsable(m_sizePage, m_rectMargins))
+        m_sizePage = defaults.m_sizePage;
+}

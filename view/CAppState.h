@@ -17,8 +17,28 @@ struct CAppState {
 
     // The printable area of one page, which is also one page area of the
     // canvas: paper less the margins.
-    int32_t PageWidth() const { return m_sizePage.cx - m_rectMargins.left - m_rectMargins.right; }
-    int32_t PageHeight() const { return m_sizePage.cy - m_rectMargins.top - m_rectMargins.bottom; }
+    int32_t PageWidth() const
+    {
+        return Saturate(int64_t(m_sizePage.cx) - m_rectMargins.left - m_rectMargins.right);
+    }
+    int32_t PageHeight() const
+    {
+        return Saturate(int64_t(m_sizePage.cy) - m_rectMargins.top - m_rectMargins.bottom);
+    }
+
+    // Limits of the page settings, in twips. The paper is one to two hundred
+    // inches on each side (two hundred inches is also the largest page a PDF
+    // reader shows); margins are not negative and leave at least an inch to
+    // draw on in each direction.
+    static constexpr int32_t kMinPaper = 1440;
+    static constexpr int32_t kMaxPaper = 288000;
+    static constexpr int32_t kMinPrintable = 1440;
+    static bool IsPaperUsable(CSize paper);
+    static bool AreMarginsUsable(CSize paper, const CRect& margins);
+    // Brings settings read from outside into those limits: paper out of range
+    // falls back to the default paper, margins that do not fit it to the
+    // default margins, and a paper too small for those to the default paper.
+    void ValidatePageSettings();
 
     static CAppState& Get();
     // Installs the application's state (not owned); null restores the default.

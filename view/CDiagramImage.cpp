@@ -26,10 +26,10 @@ constexpr int32_t kBorder = 360;
 // Measures every table with the font at this resolution and returns the size
 // of the picture in device pixels, or an empty size with the reason when it
 // would be too large to make.
-QSize PictureSize(CKorvoDoc& doc, int dpi, QString& error)
+QSize PictureSize(CKorvoDoc& doc, int dpi, const QFont& font, QString& error)
 {
     CKorvoDC dc(nullptr, dpi, true);
-    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
+    dc.SelectFont(font);
     for (auto& table : doc.m_tables)
         table->Measure(dc);
     const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
@@ -46,12 +46,12 @@ QSize PictureSize(CKorvoDoc& doc, int dpi, QString& error)
     return QSize(int(width), int(height));
 }
 
-void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QSize& size)
+void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QFont& font, const QSize& size)
 {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     CKorvoDC dc(&painter, dpi, true);
     dc.SetClientRect(QRect(QPoint(0, 0), size));
-    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
+    dc.SelectFont(font);
     // The origin is subtracted from every point: this one moves the canvas
     // right and down by the border.
     CDiagramRenderer().DrawTablesAndRelations(dc, doc, CPoint{-kBorder, kBorder});
@@ -93,39 +93,72 @@ CDiagramImage::Format CDiagramImage::FormatOf(const QString& path)
     return Format::Unknown;
 }
 
-int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last)
+void CDiagramImage::MeasureTables(CKorvoDoc& doc, CKorvoDC& dc)
+{
+    for (auto& table : doc.m_tables)
+        table->Measure(dc);
+}
+
+QString CDiagramImage::PrintRefusal(const CKorvoDoc& doc)
+{
+    const CAppState& app = CAppState::Get();
+    const int64_t pages = CDiagramRenderer::PageCount(doc, app.PageWidth(), app.PageHeight());
+    if (pages <= kMaxPages)
+        return QString();
+    return QStringLiteral("the diagram is too large to print: it would take %1 pages, more than %2")
+        .arg(pages)
+        .arg(kMaxPages);
+}
+
+int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last, QString* error)
+{
+    QPageRanges ranges;
+    ranges.addRange(std::max(1, first), std::max(1, last));
+    return PrintPages(doc, device, ranges, error);
+}
+
+int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, const QPageRanges& ranges, QString* error)
 {
     const CAppState& app = CAppState::Get();
     const int32_t pw = app.PageWidth();
     const int32_t ph = app.PageHeight();
-    QPainter painter;
-    if (!painter.begin(&device))
-        return 0;
     const int dpi = device.logicalDpiX();
     const QRect pageRect(QPoint(0, 0), device.pageLayout().paintRectPixels(dpi).size());
 
-    // Measure first: the page count follows the tables' extent.
-    {
-        CKorvoDC dc(nullptr, dpi, true);
-        dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
-        for (auto& table : doc.m_tables)
-            table->Measure(dc);
+    // One surface and one font for the whole run. Measure first: the page
+    // count follows the tables' extent, and each page draws only the tables
+    // that meet it.
+    CKorvoDC dc(nullptr, dpi, true);
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
+    MeasureTables(doc, dc);
+    const QString refusal = PrintRefusal(doc);
+    if (!refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return 0;
     }
-    const int pages = CDiagramRenderer::PageCount(doc, pw, ph);
-    first = std::max(1, first);
-    last = std::min(pages, last);
+    const int pages = int(CDiagramRenderer::PageCount(doc, pw, ph));
+    const int last = ranges.isEmpty() ? pages : std::min(pages, ranges.lastPage());
+
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        if (error)
+            *error = QStringLiteral("cannot start printing");
+        return 0;
+    }
+    dc.SetPainter(&painter);
+    dc.SetClientRect(pageRect);
     CDiagramRenderer renderer;
     int drawn = 0;
-    for (int page = first; page <= last; ++page) {
-        if (page != first)
+    for (int page = 1; page <= last; ++page) {
+        if (!ranges.isEmpty() && !ranges.contains(page))
+            continue;
+        if (drawn > 0)
             device.newPage();
-        CKorvoDC dc(&painter, dpi, true);
-        dc.SetClientRect(pageRect);
-        // A new font for every page, at the device's resolution.
-        dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
         renderer.PrintPage(dc, doc, page, pw, ph);
         ++drawn;
     }
+    dc.SetPainter(nullptr);
     painter.end();
     return drawn;
 }
@@ -160,9 +193,19 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
     if (dpi <= 0 || dpi > 2400)
         return QStringLiteral("the resolution must be from 1 to 2400 dots per inch");
     QString error;
-    const QSize size = format == Format::Pdf ? QSize() : PictureSize(doc, dpi, error);
+    const QFont font = format == Format::Pdf ? QFont() : CKorvoDC::MakeFont(doc.m_logFont, dpi);
+    const QSize size = format == Format::Pdf ? QSize() : PictureSize(doc, dpi, font, error);
     if (!error.isEmpty())
         return error;
+    if (format == Format::Pdf) {
+        // Refused before the file is touched, like a picture too large to make.
+        CKorvoDC dc(nullptr, std::max(dpi, kPdfDpi), true);
+        dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dc.Dpi()));
+        MeasureTables(doc, dc);
+        error = PrintRefusal(doc);
+        if (!error.isEmpty())
+            return error;
+    }
 
     bytes.clear();
     CheckedBuffer buffer(&bytes);
@@ -177,7 +220,7 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         image.setDotsPerMeterY(dotsPerMeter);
         {
             QPainter painter(&image);
-            DrawPicture(doc, painter, dpi, size);
+            DrawPicture(doc, painter, dpi, font, size);
         }
         if (!image.save(&buffer, "PNG") && !buffer.Failed())
             return QStringLiteral("the PNG encoder failed");
@@ -193,17 +236,17 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         QPainter painter;
         if (!painter.begin(&svg))
             return QStringLiteral("cannot start the SVG");
-        DrawPicture(doc, painter, dpi, size);
+        DrawPicture(doc, painter, dpi, font, size);
         painter.end();
         break;
     }
     case Format::Pdf: {
         QPdfWriter pdf(&buffer);
-        pdf.setResolution(std::max(dpi, 300));
+        pdf.setResolution(std::max(dpi, kPdfDpi));
         pdf.setTitle(title);
         pdf.setPageLayout(PageLayout());
-        if (PrintPages(doc, pdf, 1, INT_MAX) == 0 && !buffer.Failed())
-            return QStringLiteral("cannot start the PDF");
+        if (PrintPages(doc, pdf, 1, INT_MAX, &error) == 0 && !buffer.Failed())
+            return error.isEmpty() ? QStringLiteral("cannot start the PDF") : error;
         break;
     }
     case Format::Unknown:

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPageRanges>
 #include <QString>
 
+class CKorvoDC;
 class CKorvoDoc;
 class QPageLayout;
 class QPagedPaintDevice;
@@ -29,13 +31,32 @@ public:
     // The page size and margins of the application's page settings.
     static QPageLayout PageLayout();
 
-    // Draws pages first..last (1-based, clamped) on an open paged device whose
+    // Draws pages first..last (1-based, clamped) on a paged device whose
     // layout is already set; the page size comes from the application's page
-    // settings. Returns the number of pages drawn.
-    static int PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last);
+    // settings. Returns the number of pages drawn; 0 with the reason in error
+    // when the diagram needs more than kMaxPages or printing cannot start.
+    static int PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last,
+                          QString* error = nullptr);
+    // The same for the pages that ranges lists (every page when it is empty),
+    // in order; pages between two ranges stay out.
+    static int PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, const QPageRanges& ranges,
+                          QString* error = nullptr);
+    // Why the diagram, with its tables as last measured, cannot be printed
+    // (more than kMaxPages pages); empty when it can.
+    static QString PrintRefusal(const CKorvoDoc& doc);
 
     // The largest picture made, so that a diagram file cannot ask for an
     // allocation of any size.
     static constexpr int kMaxSide = 32767;
     static constexpr qint64 kMaxPixels = 64LL * 1024 * 1024;
+    // The most pages a print or PDF may take: a hundred pages across and down,
+    // sixteen times the largest canvas that Diagram Options sets up. A table
+    // far out on a canvas that a file asks for would otherwise print a
+    // million empty pages.
+    static constexpr int kMaxPages = 10000;
+    // PDF pages are drawn at least at this resolution.
+    static constexpr int kPdfDpi = 300;
+
+private:
+    static void MeasureTables(CKorvoDoc& doc, CKorvoDC& dc);
 };

@@ -17,7 +17,40 @@ constexpr int32_t kCoordMax = 32768;
 int32_t MidOf(const std::vector<int32_t>& ys)
 {
     auto [lo, hi] = std::minmax_element(ys.begin(), ys.end());
-    return *lo + (*hi - *lo) / 2;
+    return Saturate(*lo + (int64_t(*hi) - *lo) / 2);
+}
+
+// A table's box with the origin subtracted, in 64 bits: left, top, right,
+// bottom with top above bottom.
+struct Box {
+    int64_t left, top, right, bottom;
+};
+
+Box TableBox(const KorvoTableView& table, CPoint origin)
+{
+    const int64_t L = int64_t(table.m_x) - origin.x;
+    const int64_t T = int64_t(table.m_y) - origin.y;
+    return Box{L, T, L + table.m_cx, T - table.m_cy};
+}
+
+bool Meets(const Box& box, const CRect& area)
+{
+    return !(box.right < area.left || box.left > area.right || box.bottom > area.top || box.top < area.bottom);
+}
+
+// The surface's visible rectangle in logical units, widened by a device
+// pixel on every side so that the truncating conversion never leaves out a
+// shape that reaches the last pixel.
+CRect DrawingArea(const CKorvoDC& dc)
+{
+    const CRect rc = dc.ClientRectLogical();
+    const int32_t pixel = 1440 / dc.Dpi() + 1;
+    return CRect{rc.left - pixel, rc.top + pixel, rc.right + pixel, rc.bottom - pixel};
+}
+
+CRect ToRect(int64_t left, int64_t top, int64_t right, int64_t bottom)
+{
+    return CRect{Saturate(left), Saturate(top), Saturate(right), Saturate(bottom)};
 }
 
 } // namespace
@@ -45,15 +78,37 @@ void CDiagramRenderer::DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32
 
 void CDiagramRenderer::DrawTablesAndRelations(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin)
 {
+    if (dc.IsPrinting()) {
+        for (auto& table : doc.m_tables)
+            table->Measure(dc);
+        DrawBackToFront(dc, doc, origin);
+        return;
+    }
     for (auto& table : doc.m_tables) {
         if (DrawTable(dc, *table, origin)) {
-            dc.ExcludeClipRect(CRect{table->m_x - origin.x, table->m_y - origin.y,
-                                     table->m_x + table->m_cx - origin.x, table->m_y - table->m_cy - origin.y});
+            const Box box = TableBox(*table, origin);
+            dc.ExcludeClipRect(ToRect(box.left, box.top, box.right, box.bottom));
         }
     }
     for (auto& relation : doc.m_relations)
         DrawRelation(dc, *relation, origin);
     dc.ClearClip();
+}
+
+// Paper and pictures show no selection marks, so the order of painting alone
+// gives what the clip region gives on screen: the relations first, then the
+// tables from the last to the first, each box opaque, so that an earlier
+// table lies over a later one and lines pass behind tables. A region that
+// grows with every table is thereby avoided: the PDF engine writes the whole
+// region out again for every text. Only what meets the surface is drawn.
+void CDiagramRenderer::DrawBackToFront(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin)
+{
+    const CRect area = DrawingArea(dc);
+    for (auto& relation : doc.m_relations)
+        DrawRelation(dc, *relation, origin);
+    for (auto it = doc.m_tables.rbegin(); it != doc.m_tables.rend(); ++it)
+        if (Meets(TableBox(**it, origin), area))
+            DrawTable(dc, **it, origin);
 }
 
 bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint origin)
@@ -64,13 +119,18 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
     const int32_t hp = table.m_nHorzPadding;
     const int32_t bw = table.m_nBorderWidth;
 
-    const int32_t L = table.m_x - origin.x;
-    const int32_t T = table.m_y - origin.y;
-    const int32_t R = L + table.m_cx;
-    const int32_t B = T - table.m_cy;
+    // A box far out saturates at the end of the range, where the 16-bit
+    // test rejects it on screen; on paper only a box that meets the page
+    // comes here.
+    const Box box = TableBox(table, origin);
+    const int32_t L = Saturate(box.left);
+    const int32_t T = Saturate(box.top);
+    const int32_t R = Saturate(box.right);
+    const int32_t B = Saturate(box.bottom);
 
+    const CRect area = DrawingArea(dc);
     CPoint outline[5] = {{L, T}, {L, B}, {R, B}, {R, T}, {L, T}};
-    if (!IsPolylineVisible(dc, outline, 5))
+    if (!IsPolylineVisible(dc, outline, 5) || (dc.IsPrinting() && !Meets(box, area)))
         return false;
 
     dc.FillSolidRect(CRect{L, T, R, B}, Qt::white);
@@ -83,16 +143,24 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
 
     dc.FillSolidRect(CRect{L, T - vp / 2 - lh, R, T - vp / 2 - lh - bw}, Qt::black);
 
-    CRect text{L + hp / 2 + lh / 2, T - vp / 4 - vp / 2 - lh, R - hp / 2, 0};
-    text.bottom = text.top - lh;
+    // Rows wholly outside the drawing area are passed over: on paper a table
+    // of many columns crosses many pages.
+    const int32_t textLeft = L + hp / 2 + lh / 2;
+    const int32_t textRight = R - hp / 2;
+    int64_t top = int64_t(T) - vp / 4 - vp / 2 - lh;
     dc.SetPenColor(Qt::black);
     dc.SetBrushColor(QColor(Qt::white));
     for (const auto& column : table.m_def.m_columns) {
-        if (column->m_bPrimaryKey)
-            DrawKeySymbol(dc, CRect{text.left - lh / 2, text.top - lh / 4, text.left, text.bottom + lh / 4});
-        dc.DrawText(column->m_strName, text, Qt::AlignLeft | Qt::AlignVCenter);
-        text.top -= lh;
-        text.bottom -= lh;
+        const int64_t bottom = top - lh;
+        if (top < area.bottom)
+            break;
+        if (bottom <= area.top) {
+            const CRect text{textLeft, Saturate(top), textRight, Saturate(bottom)};
+            if (column->m_bPrimaryKey)
+                DrawKeySymbol(dc, CRect{text.left - lh / 2, text.top - lh / 4, text.left, text.bottom + lh / 4});
+            dc.DrawText(column->m_strName, text, Qt::AlignLeft | Qt::AlignVCenter);
+        }
+        top = bottom;
     }
 
     if (table.m_bSelected && !dc.IsPrinting()) {
@@ -129,40 +197,38 @@ CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRela
         e.yD.push_back(D.GetColumnRowY(dc, column));
 
     // The lines leave the source on the side facing the destination.
-    if (S.m_x + S.m_cx / 2 < D.m_x) {
-        e.eS = S.m_x + S.m_cx;
-        e.jS = e.eS + m_nStubLength;
+    const int64_t sx = S.m_x, dx = D.m_x, stub = m_nStubLength;
+    if (sx + S.m_cx / 2 < dx) {
+        e.eS = Saturate(sx + S.m_cx);
+        e.jS = Saturate(sx + S.m_cx + stub);
     } else {
         e.eS = S.m_x;
-        e.jS = S.m_x - m_nStubLength;
+        e.jS = Saturate(sx - stub);
     }
-    if (D.m_x + D.m_cx / 2 < S.m_x) {
-        e.eD = D.m_x + D.m_cx + r;
-        e.jD = e.eD + m_nStubLength;
+    if (dx + D.m_cx / 2 < sx) {
+        e.eD = Saturate(dx + D.m_cx + r);
+        e.jD = Saturate(dx + D.m_cx + r + stub);
     } else {
-        e.eD = D.m_x - r;
-        e.jD = e.eD - m_nStubLength;
+        e.eD = Saturate(dx - r);
+        e.jD = Saturate(dx - r - stub);
     }
     e.midS = e.yS.empty() ? 0 : MidOf(e.yS);
     e.midD = e.yD.empty() ? 0 : MidOf(e.yD);
     return e;
 }
 
-// Whether any part of the relation can reach the client area. Every segment,
-// dot and mark lies within a stub, a dot and a mark of the two tables' boxes (sizes as measured when the tables were just drawn),
-// so a relation whose box is outside cannot show and costs no row lookups.
+// Whether any part of the relation can reach the drawing area (the client
+// area, the page or the picture). Every segment, dot and mark lies within a
+// stub, a dot and a mark of the two tables' boxes (sizes as measured when the
+// tables were last drawn), so a relation whose box is outside cannot show and
+// costs no row lookups.
 static bool MayBeVisible(const CKorvoDC& dc, const CRelation& relation, CPoint origin, int32_t reach)
 {
-    if (dc.IsPrinting())
-        return true;
-    const KorvoTableView& S = *relation.m_pSource;
-    const KorvoTableView& D = *relation.m_pDest;
-    const int64_t left = int64_t(std::min(S.m_x, D.m_x)) - reach - origin.x;
-    const int64_t right = int64_t(std::max(S.m_x + S.m_cx, D.m_x + D.m_cx)) + reach - origin.x;
-    const int64_t top = int64_t(std::max(S.m_y, D.m_y)) + reach - origin.y;
-    const int64_t bottom = int64_t(std::min(S.m_y - S.m_cy, D.m_y - D.m_cy)) - reach - origin.y;
-    const CRect rc = dc.ClientRectLogical();
-    return !(right < rc.left || left > rc.right || bottom > rc.top || top < rc.bottom);
+    const Box S = TableBox(*relation.m_pSource, origin);
+    const Box D = TableBox(*relation.m_pDest, origin);
+    const Box both{std::min(S.left, D.left) - reach, std::max(S.top, D.top) + reach,
+                   std::max(S.right, D.right) + reach, std::min(S.bottom, D.bottom) - reach};
+    return Meets(both, DrawingArea(dc));
 }
 
 void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint origin)
@@ -186,7 +252,8 @@ void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint or
         CPoint seg[2] = {CPoint{e.eD, y} - origin, CPoint{e.jD, e.midD} - origin};
         if (IsPolylineVisible(dc, seg, 2)) {
             dc.Line(seg[0], seg[1]);
-            dc.Ellipse(CRect{seg[0].x - r, seg[0].y - r, seg[0].x + r, seg[0].y + r});
+            dc.Ellipse(ToRect(int64_t(seg[0].x) - r, int64_t(seg[0].y) - r, int64_t(seg[0].x) + r,
+                              int64_t(seg[0].y) + r));
         }
     }
     CPoint mid[2] = {CPoint{e.jS, e.midS} - origin, CPoint{e.jD, e.midD} - origin};
@@ -210,22 +277,23 @@ std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& 
     const int32_t stub = m_nStubLength;
     std::vector<CPoint> route;
 
+    const int64_t sx = S.m_x, dx = D.m_x;
     if (relation.m_sourceColumns.size() == 1 && relation.m_destColumns.size() == 1) {
         const int32_t yS = S.GetColumnRowY(dc, relation.m_sourceColumns[0]);
         const int32_t yD = D.GetColumnRowY(dc, relation.m_destColumns[0]);
-        if (S.m_x + S.m_cx / 2 >= D.m_x) {
+        if (sx + S.m_cx / 2 >= dx) {
             route.push_back({S.m_x, yS});
-            route.push_back({S.m_x - stub, yS});
+            route.push_back({Saturate(sx - stub), yS});
         } else {
-            route.push_back({S.m_x + S.m_cx, yS});
-            route.push_back({S.m_x + S.m_cx + stub, yS});
+            route.push_back({Saturate(sx + S.m_cx), yS});
+            route.push_back({Saturate(sx + S.m_cx + stub), yS});
         }
-        if (D.m_x + D.m_cx / 2 >= S.m_x) {
-            route.push_back({D.m_x - stub, yD});
+        if (dx + D.m_cx / 2 >= sx) {
+            route.push_back({Saturate(dx - stub), yD});
             route.push_back({D.m_x, yD});
         } else {
-            route.push_back({D.m_x + D.m_cx + stub, yD});
-            route.push_back({D.m_x + D.m_cx, yD});
+            route.push_back({Saturate(dx + D.m_cx + stub), yD});
+            route.push_back({Saturate(dx + D.m_cx), yD});
         }
         return route;
     }
@@ -234,10 +302,10 @@ std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& 
         return route;
     const RelationEnds e = ComputeEnds(dc, relation);
     route.push_back({e.jS, e.midS});
-    if (D.m_x + D.m_cx / 2 < S.m_x)
-        route.push_back({D.m_x + D.m_cx + stub, e.midD});
+    if (dx + D.m_cx / 2 < sx)
+        route.push_back({Saturate(dx + D.m_cx + stub), e.midD});
     else
-        route.push_back({D.m_x - stub, e.midD});
+        route.push_back({Saturate(dx - stub), e.midD});
     return route;
 }
 
@@ -324,12 +392,13 @@ bool CDiagramRenderer::IsPolylineVisible(const CKorvoDC& dc, const CPoint* point
 
 CSize CDiagramRenderer::GetDiagramExtent(const CKorvoDoc& doc)
 {
-    CSize extent{0, 0};
+    int64_t right = 0;
+    int64_t depth = 0;
     for (const auto& table : doc.m_tables) {
-        extent.cx = std::max<int32_t>(extent.cx, table->m_x + table->m_cx);
-        extent.cy = std::max<int32_t>(extent.cy, table->m_cy - table->m_y);
+        right = std::max(right, int64_t(table->m_x) + table->m_cx);
+        depth = std::max(depth, int64_t(table->m_cy) - table->m_y);
     }
-    return extent;
+    return CSize{Saturate(right), Saturate(depth)};
 }
 
 CRect CDiagramRenderer::IntersectLogicalRect(const CRect& a, const CRect& b)
@@ -341,34 +410,25 @@ CRect CDiagramRenderer::IntersectLogicalRect(const CRect& a, const CRect& b)
     return r;
 }
 
-int CDiagramRenderer::PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph)
+int64_t CDiagramRenderer::PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph)
 {
     if (pw <= 0 || ph <= 0)
         return 1;
     const CSize extent = GetDiagramExtent(doc);
-    const int64_t across = extent.cx / pw + 1;
-    const int64_t down = extent.cy / ph + 1;
-    return int(std::min<int64_t>(across * down, 1 << 20));
+    return (int64_t(extent.cx) / pw + 1) * (int64_t(extent.cy) / ph + 1);
 }
 
 void CDiagramRenderer::PrintPage(CKorvoDC& dc, CKorvoDoc& doc, int page, int32_t pw, int32_t ph)
 {
-    if (pw <= 0 || ph <= 0)
+    if (pw <= 0 || ph <= 0 || page < 1)
         return;
     const CSize extent = GetDiagramExtent(doc);
-    const int32_t across = extent.cx / pw + 1;
-    const int32_t i = page - 1;
-    const CPoint origin{pw * (i % across), -(ph * (i / across))};
-    const CRect pageRect{0, 0, pw, -ph};
-
-    for (auto& table : doc.m_tables) {
-        if (DrawTable(dc, *table, origin)) {
-            CRect box{table->m_x - origin.x, table->m_y - origin.y, table->m_x + table->m_cx - origin.x,
-                      table->m_y - table->m_cy - origin.y};
-            dc.ExcludeClipRect(IntersectLogicalRect(box, pageRect));
-        }
-    }
-    for (auto& relation : doc.m_relations)
-        DrawRelation(dc, *relation, origin);
+    const int64_t across = int64_t(extent.cx) / pw + 1;
+    const int64_t i = page - 1;
+    const CPoint origin{Saturate(pw * (i % across)), Saturate(-(ph * (i / across)))};
+    // One fixed clip, the page's drawing rectangle: nothing spills into the
+    // margins, and the clip does not grow with the tables.
+    dc.ClipToClient();
+    DrawBackToFront(dc, doc, origin);
     dc.ClearClip();
 }

@@ -40,9 +40,13 @@ public:
     static CSize GetDiagramExtent(const CKorvoDoc& doc);
     static CRect IntersectLogicalRect(const CRect& a, const CRect& b);
 
-    // Printing: pages follow the tables' extent, numbered row by row.
-    static int PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph);
-    // Draws page (1-based) on a printing surface whose font is the diagram's.
+    // Printing: pages follow the tables' extent, numbered row by row; the
+    // count is not bounded here (a table two billion twips out asks for
+    // about two hundred thousand pages).
+    static int64_t PageCount(const CKorvoDoc& doc, int32_t pw, int32_t ph);
+    // Draws page (1-based) on a printing surface whose font is the diagram's
+    // and on which every table has been measured. Only the tables and
+    // relations that meet the page are drawn.
     void PrintPage(CKorvoDC& dc, CKorvoDoc& doc, int page, int32_t pw, int32_t ph);
 
     int32_t m_nStubLength = 180;
@@ -51,6 +55,8 @@ public:
     int32_t m_nHandleHeight = 90;
 
 private:
+    void DrawBackToFront(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+
     struct RelationEnds {
         int32_t eS, jS, midS, eD, jD, midD;
         std::vector<int32_t> yS, yD;

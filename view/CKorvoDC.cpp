@@ -6,17 +6,48 @@
 #include <QPainter>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace {
 
-// a * b / c rounded to the nearest integer, halves away from zero, in 64 bits.
+// a * b / c rounded to the nearest integer, halves away from zero, in 64 bits;
+// a result beyond the 32-bit range stops at its end.
 int32_t MulDivRound(int64_t a, int64_t b, int64_t c)
 {
     int64_t n = a * b;
     int64_t q = (std::llabs(n) + c / 2) / c;
-    return static_cast<int32_t>(n < 0 ? -q : q);
+    return Saturate(n < 0 ? -q : q);
+}
+
+// Device rectangles are cut to this many pixels either side of the origin:
+// whatever can be seen lies well inside, and the painting engines keep their
+// precision.
+constexpr int32_t kDeviceLimit = 1 << 24;
+
+// The largest em size whose line (ascent plus descent) is at most pixels
+// high. Line height grows with the em size, so a binary search finds it with
+// a few measurements at any size.
+int FitLineHeight(const QFont& font, int pixels)
+{
+    auto lineHeight = [&font](int em) {
+        QFont probe(font);
+        probe.setPixelSize(em);
+        return QFontMetrics(probe).height();
+    };
+    if (lineHeight(pixels) <= pixels)
+        return pixels;
+    int fits = 1;        // assumed to fit: nothing smaller can be made
+    int tooTall = pixels; // known not to fit
+    while (tooTall - fits > 1) {
+        const int em = fits + (tooTall - fits) / 2;
+        if (lineHeight(em) <= pixels)
+            fits = em;
+        else
+            tooTall = em;
+    }
+    return fits;
 }
 
 } // namespace
@@ -36,18 +67,14 @@ CKorvoDC::~CKorvoDC()
 QFont CKorvoDC::MakeFont(const KorvoLogFont& logFont, int dpi)
 {
     QFont font(QString::fromLatin1(logFont.FaceName().c_str()));
-    int32_t height = logFont.lfHeight != 0 ? logFont.lfHeight : 240;
-    int pixels = std::max(1, MulDivRound(std::abs(height), dpi, kTwipsPerInch));
+    const int64_t height =
+        std::clamp<int64_t>(logFont.lfHeight != 0 ? logFont.lfHeight : 240, -kMaxFontHeight, kMaxFontHeight);
+    const int pixels = std::clamp(MulDivRound(height < 0 ? -height : height, dpi, kTwipsPerInch), 1, kMaxFontPixels);
     font.setPixelSize(pixels);
-    if (height > 0) {
-        // The record asks for a cell height: take the largest em size whose
-        // ascent plus descent still fits in it.
-        for (int em = pixels; em > 1; --em) {
-            font.setPixelSize(em);
-            if (QFontMetrics(font).height() <= pixels)
-                break;
-        }
-    }
+    // The record asks for a cell height: take the largest em size whose
+    // ascent plus descent still fits in it.
+    if (height > 0)
+        font.setPixelSize(FitLineHeight(font, pixels));
     if (logFont.lfWeight > 0)
         font.setWeight(static_cast<QFont::Weight>(std::clamp<int>(logFont.lfWeight, 1, 1000)));
     font.setItalic(logFont.lfItalic != 0);
@@ -65,6 +92,16 @@ void CKorvoDC::SelectFont(const QFont& font)
     m_wideWidths.clear();
     for (int c = 0; c < 256; ++c)
         m_advances[size_t(c)] = m_metricsF->horizontalAdvance(QChar(c));
+    if (m_pPainter)
+        m_pPainter->setFont(m_font);
+}
+
+void CKorvoDC::SetPainter(QPainter* painter)
+{
+    if (m_pPainter && m_bClipping)
+        m_pPainter->setClipping(false);
+    m_bClipping = false;
+    m_pPainter = painter;
     if (m_pPainter)
         m_pPainter->setFont(m_font);
 }
@@ -109,7 +146,7 @@ int32_t CKorvoDC::GetTextWidth(std::string_view text) const
         }
         px += m_advances[character];
     }
-    return MulDivRound(qRound(px), kTwipsPerInch, m_nDpi);
+    return MulDivRound(qRound64(px), kTwipsPerInch, m_nDpi);
 }
 
 int32_t CKorvoDC::GetLineHeight() const
@@ -150,8 +187,9 @@ CRect CKorvoDC::LPtoDP(const CRect& rect) const
 
 QRect CKorvoDC::ToQRect(const CRect& deviceRect)
 {
-    CRect r = deviceRect.Normalized();
-    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const CRect r = deviceRect.Normalized();
+    auto cut = [](int32_t v) { return std::clamp(v, -kDeviceLimit, kDeviceLimit); };
+    return QRect(cut(r.left), cut(r.top), cut(r.right) - cut(r.left), cut(r.bottom) - cut(r.top));
 }
 
 void CKorvoDC::SetPenColor(const QColor& color)
@@ -217,6 +255,15 @@ void CKorvoDC::ExcludeClipRect(const CRect& rect)
         return;
     m_clip -= QRegion(ToQRect(LPtoDP(rect)));
     m_pPainter->setClipRegion(m_clip);
+    m_bClipping = true;
+}
+
+void CKorvoDC::ClipToClient()
+{
+    if (!m_pPainter)
+        return;
+    m_clip = QRegion(m_rectClient);
+    m_pPainter->setClipRect(m_rectClient);
     m_bClipping = true;
 }
 

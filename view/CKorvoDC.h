@@ -36,12 +36,21 @@ public:
 
     // The device font for a diagram font record at a resolution: a positive
     // height is the cell height (ascent plus descent), a negative one the
-    // character height, both in twips.
+    // character height, both in twips. Heights beyond kMaxFontHeight either
+    // way are made at that height.
     static QFont MakeFont(const KorvoLogFont& logFont, int dpi);
+    // 8192 twips (about 410 points). Qt's font metrics break down beyond
+    // about 18000 pixels (the ascent turns negative); at the highest
+    // resolution a picture is made at, 2400 dpi, this height is 13653 pixels.
+    // Fonts are never made above kMaxFontPixels, whatever the resolution.
+    static constexpr int32_t kMaxFontHeight = 8192;
+    static constexpr int kMaxFontPixels = 16384;
 
     void SelectFont(const QFont& font);
     const QFont& Font() const { return m_font; }
 
+    // Draws from now on with painter (may be null), in the selected font.
+    void SetPainter(QPainter* painter);
     int Dpi() const { return m_nDpi; }
     bool IsPrinting() const { return m_bPrinting; }
     QPainter* Painter() const { return m_pPainter; }
@@ -79,6 +88,8 @@ public:
 
     // Clip region: starts as the client rectangle; exclusions accumulate.
     void ExcludeClipRect(const CRect& rect);
+    // Clips to the client rectangle alone.
+    void ClipToClient();
     void ClearClip();
 
     static QRect ToQRect(const CRect& deviceRect);

@@ -15,7 +15,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-#include <climits>
 #include <cstring>
 
 CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(parent), m_pHost(host)
@@ -27,7 +26,12 @@ CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(pa
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] { viewport()->update(); });
+    connect(m_pHost, &CDocumentHost::DocumentChanged, this, [this] {
+        // Delete or Cut while the button is still down may take the table or
+        // column under the press, in this window or another of the diagram.
+        EndDragOnRemoval();
+        viewport()->update();
+    });
     connect(m_pHost, &CDocumentHost::DiagramSettingsChanged, this, [this] {
         ResetFont();
         OnInitialUpdate();
@@ -49,8 +53,8 @@ void CKorvoView::OnInitialUpdate()
 {
     const CAppState& app = CAppState::Get();
     const CKorvoDoc* doc = GetDocument();
-    const int32_t width = app.PageWidth() * doc->m_nMaxPagesX;
-    const int32_t height = app.PageHeight() * doc->m_nMaxPagesY;
+    const int32_t width = Saturate(int64_t(app.PageWidth()) * doc->m_nMaxPagesX);
+    const int32_t height = Saturate(int64_t(app.PageHeight()) * doc->m_nMaxPagesY);
     m_rectCanvas = CRect{0, 0, width, -height};
     SetLogScrollSizes(CSize{width, height});
 }
@@ -101,7 +105,19 @@ void CKorvoView::OnDraw(CKorvoDC& dc)
 int CKorvoView::OnPreparePrinting() const
 {
     const CAppState& app = CAppState::Get();
-    return PageCount(*GetDocument(), app.PageWidth(), app.PageHeight());
+    return int(std::min<int64_t>(PageCount(*GetDocument(), app.PageWidth(), app.PageHeight()),
+                                 CDiagramImage::kMaxPages));
+}
+
+bool CKorvoView::RefusePrinting()
+{
+    // The tables as the screen last measured them; the printer measures
+    // again at its own resolution and may still refuse.
+    const QString refusal = CDiagramImage::PrintRefusal(*GetDocument());
+    if (refusal.isEmpty())
+        return false;
+    KorvoMessageBox(this, refusal.left(1).toUpper() + refusal.mid(1) + QLatin1Char('.'), QMessageBox::Warning);
+    return true;
 }
 
 void CKorvoView::SetUpPrinter(QPrinter& printer) const
@@ -111,19 +127,25 @@ void CKorvoView::SetUpPrinter(QPrinter& printer) const
     printer.setDocName(m_pHost->Title());
 }
 
-void CKorvoView::PrintTo(QPrinter& printer)
+bool CKorvoView::PrintTo(QPrinter& printer)
 {
-    int first = 1;
-    int last = INT_MAX;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = printer.fromPage();
-        last = printer.toPage() > 0 ? printer.toPage() : INT_MAX;
-    }
-    CDiagramImage::PrintPages(*GetDocument(), printer, first, last);
+    // The dialog's "Pages" field may list pages apart ("1,4"): print exactly
+    // those, not everything from the first to the last.
+    QPageRanges ranges;
+    if (printer.printRange() == QPrinter::PageRange)
+        ranges = printer.pageRanges();
+    QString error;
+    if (CDiagramImage::PrintPages(*GetDocument(), printer, ranges, &error) > 0)
+        return true;
+    if (!error.isEmpty())
+        KorvoMessageBox(this, error.left(1).toUpper() + error.mid(1) + QLatin1Char('.'), QMessageBox::Warning);
+    return false;
 }
 
 void CKorvoView::OnFilePrint()
 {
+    if (RefusePrinting())
+        return;
     QPrinter printer(QPrinter::HighResolution);
     SetUpPrinter(printer);
     const int pages = OnPreparePrinting();
@@ -136,6 +158,8 @@ void CKorvoView::OnFilePrint()
 
 void CKorvoView::OnFilePrintPreview()
 {
+    if (RefusePrinting())
+        return;
     QPrinter printer(QPrinter::HighResolution);
     SetUpPrinter(printer);
     QPrintPreviewDialog preview(&printer, this);

@@ -38,9 +38,10 @@ public:
 
     // Printing.
     int OnPreparePrinting() const;
-    // Prints every page in the printer's range (all pages when none is set),
-    // each drawn as CDiagramImage::PrintPages draws it.
-    void PrintTo(QPrinter& printer);
+    // Prints the pages the printer's range lists (all pages when none is set),
+    // each drawn as CDiagramImage::PrintPages draws it. A diagram too large to
+    // print, or a printer that cannot start, shows a message and gives false.
+    bool PrintTo(QPrinter& printer);
     void SetUpPrinter(QPrinter& printer) const;
 
     // Commands.
@@ -96,12 +97,23 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    // Shows why the diagram cannot be printed, before any dialog; true then.
+    bool RefusePrinting();
     // A measuring surface for event handling, prepared like a paint surface.
     std::unique_ptr<CKorvoDC> PrepareDC();
     void UpdateCursor();
     void ShowTableProperties(KorvoTableView* table);
     void ShowRelationProperties(CRelation* relation);
     void DrawDragFeedback(CKorvoDC& dc);
+    // The steps of a left-button release: a relation drag ends (true when a
+    // relation was made), a click selects, a drag moves (true) or a rubber
+    // band selects.
+    bool FinishRelationDrag(CKorvoDC& dc, CPoint point);
+    void SelectByClick(CKorvoDC& dc, CPoint point, bool shift);
+    bool MoveDraggedTables(CKorvoDC& dc, CPoint point);
+    void SelectByRubberBand(CKorvoDC& dc, CPoint point);
+    // Ends a drag whose table or column an edit has removed.
+    void EndDragOnRemoval();
     void ClearSelection(bool tables, bool relations);
     KorvoTableView* TakeContextTable();
     CRelation* TakeContextRelation();

@@ -31,9 +31,9 @@ CPoint DevicePoint(const QMouseEvent* event)
 
 // Device offset to logical units as a size: rounded to the nearest unit,
 // sign kept, y not flipped.
-int32_t DeviceToLogicalLength(int32_t device, int dpi)
+int32_t DeviceToLogicalLength(int64_t device, int dpi)
 {
-    return int32_t(std::lround(double(device) * double(kTwipsPerInch) / double(dpi)));
+    return Saturate(std::llround(double(device) * double(kTwipsPerInch) / double(dpi)));
 }
 
 // A press with the table tool leaves nothing for the release to match.
@@ -160,10 +160,12 @@ void CKorvoView::DrawDragFeedback(CKorvoDC& dc)
             const CPoint shift = m_ptLast - m_ptStart;
             auto outline = [&](const KorvoTableView& table) {
                 const CPoint tl = dc.LPtoDP(CPoint{table.m_x, table.m_y} - origin);
-                const CPoint br = dc.LPtoDP(CPoint{table.m_x + table.m_cx, table.m_y - table.m_cy} - origin);
-                painter->drawRect(CKorvoDC::ToQRect(CRect{tl.x + shift.x, tl.y + shift.y, br.x + shift.x,
-                                                          br.y + shift.y})
-                                      .adjusted(0, 0, -1, -1));
+                const CPoint br = dc.LPtoDP(
+                    CPoint{Saturate(int64_t(table.m_x) + table.m_cx), Saturate(int64_t(table.m_y) - table.m_cy)} -
+                    origin);
+                const CPoint a = tl + shift;
+                const CPoint b = br + shift;
+                painter->drawRect(CKorvoDC::ToQRect(CRect{a.x, a.y, b.x, b.y}).adjusted(0, 0, -1, -1));
             };
             if (m_pDragTable->m_bSelected) {
                 for (const auto& table : GetDocument()->m_tables)
@@ -185,91 +187,134 @@ void CKorvoView::mouseReleaseEvent(QMouseEvent* event)
         CLogScrollView::mouseReleaseEvent(event);
         return;
     }
-    CAppState& app = CAppState::Get();
-    CKorvoDoc* doc = GetDocument();
     const CPoint point = DevicePoint(event);
     auto dc = PrepareDC();
-    const CPoint origin = GetLogScrollPosition();
     bool modified = false;
 
-    if (app.m_nCurrentTool == ToolRelation) {
-        if (m_pDragColumn) {
-            for (auto& table : doc->m_tables) {
-                if (table.get() == m_pDragTable)
-                    continue;
-                CColumn* column = table->ColumnAt(*dc, point, origin);
-                if (!column)
-                    continue;
-                ClearSelection(true, true);
-                auto relation = std::make_unique<CRelation>(m_pDragTable, m_pDragColumn, table.get(), column);
-                relation->m_bSelected = true;
-                doc->AddRelation(std::move(relation));
-                modified = true;
-                break;
-            }
-        }
-        m_pDragTable = nullptr;
-        m_pDragColumn = nullptr;
-        app.m_nCurrentTool = ToolPointer;
-        UpdateCursor();
-    } else if (point == m_ptStart) {
-        const bool shift = event->modifiers() & Qt::ShiftModifier;
-        bool relationHit = false;
-        for (auto& relation : doc->m_relations) {
-            if (!relationHit && RelationHitTest(*dc, *relation, point, origin)) {
-                relationHit = true;
-                relation->m_bSelected = shift ? !relation->m_bSelected : true;
-            } else if (!shift) {
-                relation->m_bSelected = false;
-            }
-        }
-        for (auto& table : doc->m_tables) {
-            if (table->HitTest(*dc, point, origin))
-                table->m_bSelected = shift ? !table->m_bSelected : true;
-            else if (!shift)
-                table->m_bSelected = false;
-        }
-    } else if (m_bDragging) {
-        const int dpi = dc->Dpi();
-        const CSize d{DeviceToLogicalLength(point.x - m_ptStart.x, dpi),
-                      DeviceToLogicalLength(point.y - m_ptStart.y, dpi)};
-        if (m_pDragTable) {
-            if (!m_pDragTable->m_bSelected) {
-                ClearSelection(true, true);
-                m_pDragTable->m_bSelected = true;
-            }
-            for (auto& table : doc->m_tables) {
-                if (table->m_bSelected) {
-                    table->m_x += d.cx;
-                    table->m_y -= d.cy;
-                }
-            }
-            modified = true;
-        } else {
-            const CRect band = CRect{m_ptStart.x, m_ptStart.y, point.x, point.y}.Normalized();
-            for (auto& table : doc->m_tables) {
-                const CPoint tl = dc->LPtoDP(CPoint{table->m_x, table->m_y} - origin);
-                const CSize size = dc->LPtoDP(CSize{table->m_cx, table->m_cy});
-                table->m_bSelected = tl.x > band.left && tl.y > band.top && tl.x + size.cx < band.right &&
-                                     tl.y + size.cy < band.bottom;
-            }
-            for (auto& relation : doc->m_relations) {
-                const std::vector<CPoint> route = GetRelationRoute(*dc, *relation);
-                bool inside = !route.empty();
-                for (const CPoint& p : route) {
-                    const CPoint dp = dc->LPtoDP(p - origin);
-                    if (dp.x < band.left || dp.x > band.right || dp.y < band.top || dp.y > band.bottom) {
-                        inside = false;
-                        break;
-                    }
-                }
-                relation->m_bSelected = inside;
-            }
-        }
-    }
+    if (CAppState::Get().m_nCurrentTool == ToolRelation)
+        modified = FinishRelationDrag(*dc, point);
+    else if (point == m_ptStart)
+        SelectByClick(*dc, point, event->modifiers() & Qt::ShiftModifier);
+    else if (m_bDragging && m_pDragTable)
+        modified = MoveDraggedTables(*dc, point);
+    else if (m_bDragging)
+        SelectByRubberBand(*dc, point);
 
     m_bDragging = false;
     DocumentEdited(modified);
+}
+
+bool CKorvoView::FinishRelationDrag(CKorvoDC& dc, CPoint point)
+{
+    CKorvoDoc* doc = GetDocument();
+    const CPoint origin = GetLogScrollPosition();
+    bool created = false;
+    if (m_pDragColumn) {
+        for (auto& table : doc->m_tables) {
+            if (table.get() == m_pDragTable)
+                continue;
+            CColumn* column = table->ColumnAt(dc, point, origin);
+            if (!column)
+                continue;
+            ClearSelection(true, true);
+            auto relation = std::make_unique<CRelation>(m_pDragTable, m_pDragColumn, table.get(), column);
+            relation->m_bSelected = true;
+            doc->AddRelation(std::move(relation));
+            created = true;
+            break;
+        }
+    }
+    m_pDragTable = nullptr;
+    m_pDragColumn = nullptr;
+    CAppState::Get().m_nCurrentTool = ToolPointer;
+    UpdateCursor();
+    return created;
+}
+
+void CKorvoView::SelectByClick(CKorvoDC& dc, CPoint point, bool shift)
+{
+    CKorvoDoc* doc = GetDocument();
+    const CPoint origin = GetLogScrollPosition();
+    bool relationHit = false;
+    for (auto& relation : doc->m_relations) {
+        if (!relationHit && RelationHitTest(dc, *relation, point, origin)) {
+            relationHit = true;
+            relation->m_bSelected = shift ? !relation->m_bSelected : true;
+        } else if (!shift) {
+            relation->m_bSelected = false;
+        }
+    }
+    for (auto& table : doc->m_tables) {
+        if (table->HitTest(dc, point, origin))
+            table->m_bSelected = shift ? !table->m_bSelected : true;
+        else if (!shift)
+            table->m_bSelected = false;
+    }
+}
+
+bool CKorvoView::MoveDraggedTables(CKorvoDC& dc, CPoint point)
+{
+    const int dpi = dc.Dpi();
+    const CSize d{DeviceToLogicalLength(int64_t(point.x) - m_ptStart.x, dpi),
+                  DeviceToLogicalLength(int64_t(point.y) - m_ptStart.y, dpi)};
+    if (!m_pDragTable->m_bSelected) {
+        ClearSelection(true, true);
+        m_pDragTable->m_bSelected = true;
+    }
+    for (auto& table : GetDocument()->m_tables) {
+        if (table->m_bSelected) {
+            table->m_x = Saturate(int64_t(table->m_x) + d.cx);
+            table->m_y = Saturate(int64_t(table->m_y) - d.cy);
+        }
+    }
+    return true;
+}
+
+void CKorvoView::SelectByRubberBand(CKorvoDC& dc, CPoint point)
+{
+    CKorvoDoc* doc = GetDocument();
+    const CPoint origin = GetLogScrollPosition();
+    // A table is taken only when it lies strictly inside the band, a frame
+    // that touches the band's edge is not; a relation's route may touch it.
+    const CRect band = CRect{m_ptStart.x, m_ptStart.y, point.x, point.y}.Normalized();
+    for (auto& table : doc->m_tables) {
+        const CPoint tl = dc.LPtoDP(CPoint{table->m_x, table->m_y} - origin);
+        const CSize size = dc.LPtoDP(CSize{table->m_cx, table->m_cy});
+        table->m_bSelected = tl.x > band.left && tl.y > band.top && int64_t(tl.x) + size.cx < band.right &&
+                             int64_t(tl.y) + size.cy < band.bottom;
+    }
+    for (auto& relation : doc->m_relations) {
+        const std::vector<CPoint> route = GetRelationRoute(dc, *relation);
+        bool inside = !route.empty();
+        for (const CPoint& p : route) {
+            const CPoint dp = dc.LPtoDP(p - origin);
+            if (dp.x < band.left || dp.x > band.right || dp.y < band.top || dp.y > band.bottom) {
+                inside = false;
+                break;
+            }
+        }
+        relation->m_bSelected = inside;
+    }
+}
+
+void CKorvoView::EndDragOnRemoval()
+{
+    if (!m_pDragTable && !m_pDragColumn)
+        return;
+    const CKorvoDoc* doc = GetDocument();
+    bool tableThere = false;
+    for (const auto& table : doc->m_tables)
+        if (table.get() == m_pDragTable)
+            tableThere = true;
+    const bool columnThere = !m_pDragColumn || (tableThere && m_pDragTable->IndexOfColumn(m_pDragColumn) >= 0);
+    if (tableThere && columnThere)
+        return;
+    // What was pressed on is gone: the release that follows neither moves
+    // nor links anything, and no feedback is drawn for it.
+    m_bDragging = false;
+    m_pDragTable = nullptr;
+    m_pDragColumn = nullptr;
+    m_ptStart = m_ptLast = kNoPress;
 }
 
 void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -342,8 +387,8 @@ void CKorvoView::keyPressEvent(QKeyEvent* event)
     const CPoint logical = dc->DPtoLP(offset);
     for (auto& table : GetDocument()->m_tables) {
         if (table->m_bSelected) {
-            table->m_x += logical.x;
-            table->m_y += logical.y;
+            table->m_x = Saturate(int64_t(table->m_x) + logical.x);
+            table->m_y = Saturate(int64_t(table->m_y) + logical.y);
         }
     }
     DocumentEdited(true);
@@ -445,15 +490,19 @@ void CKorvoView::OnTimer()
 {
     if (CAppState::Get().m_nCurrentTool != ToolRelation || !m_pDragColumn)
         return;
+    // The client rectangle's right and bottom edges lie one past its last
+    // pixel column and row (QRect::right() is the last column itself).
     const QRect client = viewport()->rect();
+    const int right = client.left() + client.width();
+    const int bottom = client.top() + client.height();
     CSize step;
     if (m_ptLast.x < client.left())
         step = CSize{-m_lineDev.cx, 0};
-    else if (m_ptLast.x > client.right())
+    else if (m_ptLast.x > right)
         step = CSize{m_lineDev.cx, 0};
     else if (m_ptLast.y < client.top())
         step = CSize{0, -m_lineDev.cy};
-    else if (m_ptLast.y > client.bottom())
+    else if (m_ptLast.y > bottom)
         step = CSize{0, m_lineDev.cy};
     else
         return;

@@ -38,14 +38,6 @@ std::vector<std::string_view> SplitBlanks(std::string_view text)
     return words;
 }
 
-CColumn* FirstColumnNamed(const KorvoTableView* table, std::string_view name)
-{
-    for (const auto& column : table->m_def.m_columns)
-        if (column->m_strName == name)
-            return column.get();
-    return nullptr;
-}
-
 } // namespace
 
 CSqlImporter::CSqlImporter(CKorvoDoc& doc, const CMeasureSurface& surface, const CRect& rectCanvas)
@@ -59,6 +51,28 @@ KorvoTableView* CSqlImporter::Find(std::string_view name) const
 {
     auto it = m_byName.find(std::string(name));
     return it == m_byName.end() ? nullptr : it->second;
+}
+
+CColumn* CSqlImporter::FindColumn(const KorvoTableView* table, std::string_view name)
+{
+    auto [entry, created] = m_columnsByName.try_emplace(table);
+    ColumnIndex& index = entry->second;
+    if (created) {
+        index.reserve(table->m_def.m_columns.size());
+        for (const auto& column : table->m_def.m_columns)
+            index.emplace(column->m_strName, column.get()); // keeps the first of a name
+    }
+    auto it = index.find(name);
+    return it == index.end() ? nullptr : it->second;
+}
+
+CColumn* CSqlImporter::AppendColumn(KorvoTableView* table, std::unique_ptr<CColumn> column)
+{
+    CColumn* added = table->m_def.AddColumn(std::move(column));
+    auto entry = m_columnsByName.find(table);
+    if (entry != m_columnsByName.end())
+        entry->second.emplace(added->m_strName, added);
+    return added;
 }
 
 void CSqlImporter::ImportTables(const TableData* list)
@@ -81,7 +95,7 @@ void CSqlImporter::ImportTables(const TableData* list)
             const bool required = col->flags & 1;
             const bool primaryKey = col->flags & 2;
             const bool unique = col->flags & 4;
-            if (CColumn* column = FirstColumnNamed(table, Field(col->name))) {
+            if (CColumn* column = FindColumn(table, Field(col->name))) {
                 column->m_strType = Field(col->type);
                 column->m_bRequired = required;
                 column->m_strDefault = Field(col->defaultValue);
@@ -89,7 +103,7 @@ void CSqlImporter::ImportTables(const TableData* list)
                 column->m_bUnique = unique;
                 column->m_strCheck = Field(col->check);
             } else {
-                table->m_def.AddColumn(std::make_unique<CColumn>(Field(col->name), Field(col->type), required,
+                AppendColumn(table, std::make_unique<CColumn>(Field(col->name), Field(col->type), required,
                                                                  Field(col->defaultValue), primaryKey, unique,
                                                                  Field(col->check), std::string()));
             }
@@ -112,7 +126,7 @@ void CSqlImporter::ImportTables(const TableData* list)
             if (col->refTable[0] == '\0')
                 continue;
             KorvoTableView* source = Find(Field(record->name));
-            CColumn* sourceColumn = source ? FirstColumnNamed(source, Field(col->name)) : nullptr;
+            CColumn* sourceColumn = source ? FindColumn(source, Field(col->name)) : nullptr;
             AddColumnReference(source, sourceColumn, Find(Field(col->refTable)), Field(col->refColumns));
         }
     }
@@ -125,15 +139,14 @@ void CSqlImporter::RemoveMissingColumns(KorvoTableView* table, const ColumnData*
     std::unordered_set<std::string> names;
     for (const ColumnData* col = columns; col; col = col->next)
         names.insert(Field(col->name));
-    auto& list = table->m_def.m_columns;
-    for (size_t i = 0; i < list.size();) {
-        if (names.count(list[i]->m_strName) == 0) {
-            list.erase(list.begin() + std::ptrdiff_t(i));
-            m_doc.SetModifiedFlag(true);
-        } else {
-            ++i;
-        }
-    }
+    // The index of the table's columns would keep the ones about to go.
+    m_columnsByName.erase(table);
+    // One pass: the columns that stay close up in order.
+    const size_t removed = std::erase_if(table->m_def.m_columns, [&names](const std::unique_ptr<CColumn>& column) {
+        return names.count(column->m_strName) == 0;
+    });
+    if (removed > 0)
+        m_doc.SetModifiedFlag(true);
 }
 
 void CSqlImporter::ApplyTableConstraint(KorvoTableView* table, const ConstraintData* constraint)
@@ -143,7 +156,7 @@ void CSqlImporter::ApplyTableConstraint(KorvoTableView* table, const ConstraintD
     case 2: { // PRIMARY KEY
         const std::string columns = Field(constraint->columns);
         for (std::string_view name : SplitBlanks(columns)) {
-            if (CColumn* column = FirstColumnNamed(table, name)) {
+            if (CColumn* column = FindColumn(table, name)) {
                 if (constraint->kind == 2)
                     column->m_bPrimaryKey = true;
                 else
@@ -167,14 +180,14 @@ void CSqlImporter::ApplyTableConstraint(KorvoTableView* table, const ConstraintD
         const std::string columns = Field(constraint->columns);
         const std::vector<std::string_view> refColumns = SplitBlanks(refColumnText);
         for (std::string_view name : refColumns)
-            if (CColumn* column = FirstColumnNamed(dest, name))
+            if (CColumn* column = FindColumn(dest, name))
                 destColumns.push_back(column);
         for (std::string_view name : SplitBlanks(columns)) {
-            if (CColumn* column = FirstColumnNamed(table, name))
+            if (CColumn* column = FindColumn(table, name))
                 sourceColumns.push_back(column);
             // Without a referenced list, keys pair up by name.
             if (refColumns.empty())
-                if (CColumn* column = FirstColumnNamed(dest, name))
+                if (CColumn* column = FindColumn(dest, name))
                     destColumns.push_back(column);
         }
         if (sourceColumns.empty() || destColumns.empty())
@@ -199,9 +212,9 @@ void CSqlImporter::AddColumnReference(KorvoTableView* source, CColumn* sourceCol
     std::vector<CColumn*> targets;
     if (!refColumns.empty()) {
         for (std::string_view name : SplitBlanks(refColumns))
-            if (CColumn* column = FirstColumnNamed(dest, name))
+            if (CColumn* column = FindColumn(dest, name))
                 targets.push_back(column);
-    } else if (CColumn* column = FirstColumnNamed(dest, sourceColumn->m_strName)) {
+    } else if (CColumn* column = FindColumn(dest, sourceColumn->m_strName)) {
         targets.push_back(column);
     }
     for (CColumn* target : targets) {

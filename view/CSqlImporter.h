@@ -2,6 +2,7 @@
 
 #include "Geometry.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,10 +35,20 @@ private:
     // The first table of the document with exactly this name, as FindTable
     // answers, from an index so that large scripts merge in linear time.
     KorvoTableView* Find(std::string_view name) const;
+    // The table's first column with exactly this name, from an index of the
+    // table's columns built at its first lookup and kept up to date as
+    // columns are appended, so that a table of many columns merges in
+    // linear time.
+    CColumn* FindColumn(const KorvoTableView* table, std::string_view name);
+    CColumn* AppendColumn(KorvoTableView* table, std::unique_ptr<CColumn> column);
     void LayOut(const TableData* list);
+
+    using ColumnIndex = std::unordered_map<std::string_view, CColumn*>;
 
     CKorvoDoc& m_doc;
     const CMeasureSurface& m_surface;
     CRect m_rectCanvas;
     std::unordered_map<std::string, KorvoTableView*> m_byName;
+    // Keys view the columns' own names, which the import never changes.
+    std::unordered_map<const KorvoTableView*, ColumnIndex> m_columnsByName;
 };

@@ -12,6 +12,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <climits>
+#include <vector>
+
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -103,6 +106,72 @@ TEST(CKorvoAppSettings, ALinkedSettingsFileIsReadAndWrittenThroughTheLink)
     QSettings stored(real, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Margins/Left")).toInt(), 479);
     EXPECT_EQ(stored.value(QStringLiteral("Margins/Right")).toInt(), 720);
+
+TEST(CKorvoAppSettings, ValuesOutOfRangeFallBackToTheDefaults)
+{
+    // Paper from one to two hundred inches a side; margins not negative and
+    // leaving at least an inch to draw on. What does not hold falls back:
+    // the paper alone, the margins alone, or both when the default margins
+    // do not fit the paper either.
+    struct Case {
+        const char* what;
+        std::vector<int> stored;   // Horizontal, Vertical, Left, Top, Right, Bottom
+        std::vector<int> expected;
+    };
+    const std::vector<Case> cases = {
+        {"usable as stored", {2160, 2880, 360, 0, 360, 0}, {2160, 2880, 360, 0, 360, 0}},
+        {"the largest paper", {288000, 288000, 0, 0, 0, 0}, {288000, 288000, 0, 0, 0, 0}},
+        {"a twip of paper", {1, 1, 0, 0, 0, 0}, {11520, 15840, 0, 0, 0, 0}},
+        {"no paper", {0, 0, 360, 360, 360, 360}, {11520, 15840, 360, 360, 360, 360}},
+        {"negative paper", {-11520, 15840, 360, 360, 360, 360}, {11520, 15840, 360, 360, 360, 360}},
+        {"paper too large", {288001, 15840, 100, 100, 100, 100}, {11520, 15840, 100, 100, 100, 100}},
+        {"margins wider than the paper", {11520, 15840, 6000, 360, 6000, 360}, {11520, 15840, 360, 360, 360, 360}},
+        {"less than an inch between", {11520, 15840, 360, 7200, 360, 7201}, {11520, 15840, 360, 360, 360, 360}},
+        {"a negative margin", {11520, 15840, -1, 360, 360, 360}, {11520, 15840, 360, 360, 360, 360}},
+        {"largest margins", {11520, 15840, INT_MAX, INT_MAX, INT_MAX, INT_MAX}, {11520, 15840, 360, 360, 360, 360}},
+        {"small paper, default margins", {1440, 1440, 720, 0, 0, 0}, {11520, 15840, 360, 360, 360, 360}},
+    };
+    const char* keys[] = {"Page Size/Horizontal", "Page Size/Vertical", "Margins/Left",
+                          "Margins/Top",          "Margins/Right",      "Margins/Bottom"};
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir.filePath(QStringLiteral("%1.conf").arg(&c - cases.data()));
+        {
+            QSettings stored(path, QSettings::IniFormat);
+            for (size_t i = 0; i < 6; ++i)
+                stored.setValue(QString::fromLatin1(keys[i]), c.stored[i]);
+        }
+        QSettings settings(path, QSettings::IniFormat);
+        CAppState state;
+        CKorvoApp::ReadPageSettings(settings, state);
+        EXPECT_EQ((std::vector<int>{state.m_sizePage.cx, state.m_sizePage.cy, state.m_rectMargins.left,
+                                    state.m_rectMargins.top, state.m_rectMargins.right, state.m_rectMargins.bottom}),
+                  c.expected);
+        EXPECT_GE(state.PageWidth(), 1440);
+        EXPECT_GE(state.PageHeight(), 1440);
+    }
+
+    // The crafted settings files, read where they lie.
+    struct Repro {
+        const char* file;
+        std::vector<int> expected;
+    };
+    const Repro repros[] = {
+        {"settings_tiny_page.conf", {11520, 15840, 0, 0, 0, 0}},
+        {"settings_margins_intmax.conf", {11520, 15840, 360, 360, 360, 360}},
+    };
+    for (const Repro& r : repros) {
+        SCOPED_TRACE(r.file);
+        const QString path = QStringLiteral(KORVO_SHARED_DIR "/repro/") + QString::fromLatin1(r.file);
+        ASSERT_TRUE(QFile::exists(path));
+        QSettings settings(path, QSettings::IniFormat);
+        CAppState state;
+        CKorvoApp::ReadPageSettings(settings, state);
+        EXPECT_EQ((std::vector<int>{state.m_sizePage.cx, state.m_sizePage.cy, state.m_rectMargins.left,
+                                    state.m_rectMargins.top, state.m_rectMargins.right, state.m_rectMargins.bottom}),
+                  r.expected);
+    }
 }
 
 TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)

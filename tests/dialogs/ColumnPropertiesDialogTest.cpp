@@ -62,6 +62,22 @@ TEST_F(ColumnPropertiesDialogTest, OkWritesEveryAttributeAsShown)
     EXPECT_FALSE(m_column.m_bUnique);
 }
 
+TEST_F(ColumnPropertiesDialogTest, OkKeepsTextsLongerThanALineEditsDefaultLimit)
+{
+    const std::string longest(100000, 'x');
+    CColumn column(std::string(40000, 'n'), std::string(32768, 't'), false, std::string(50000, 'v'), false, false,
+                   std::string(60000, 'c'), longest);
+    Dlg dialog(nullptr, &column);
+    dialog.show();
+    EXPECT_EQ(Edit(dialog, Dlg::IDC_DESCRIPTION)->text().size(), 100000);
+    QTest::mouseClick(Button(dialog, Dlg::kIdOk), Qt::LeftButton);
+    EXPECT_EQ(column.m_strName.size(), 40000u);
+    EXPECT_EQ(column.m_strType.size(), 32768u);
+    EXPECT_EQ(column.m_strDefault.size(), 50000u);
+    EXPECT_EQ(column.m_strCheck.size(), 60000u);
+    EXPECT_EQ(column.m_strDescription, longest);
+}
+
 TEST_F(ColumnPropertiesDialogTest, CheckingPrimaryKeyLeavesTheOtherFlags)
 {
     CColumn column("c", "", false, "", false, false, "", "");

@@ -12,6 +12,8 @@
 namespace {
 
 const char* const kUnexpected = "Unexpected file format.";
+const char* const kVersion1Notice =
+    "This file is from an older version of Korvo. When you save it will be converted to the current version.";
 
 std::string DefaultFontBytes()
 {
@@ -194,6 +196,29 @@ TEST_F(RichDiagram, EveryCutShortFileFailsAsUnexpected)
         ASSERT_FALSE(outcome.Opens());
         ASSERT_TRUE(back.m_tables.empty()) << "cut at " << length;
         ASSERT_TRUE(back.m_relations.empty());
+    }
+}
+
+TEST_F(RichDiagram, PageCountsAreBroughtIntoWhatDiagramOptionsAccepts)
+{
+    // The page counts are the last eight bytes; a file may hold any value.
+    struct Case {
+        int32_t stored, read;
+    };
+    const Case cases[] = {{0, 0}, {1, 1}, {25, 25}, {26, 25}, {100000, 25}, {INT32_MAX, 25}, {-1, 0}, {INT32_MIN, 0}};
+    const std::string bytes = doc.SaveToBytes();
+    auto Int = [](int32_t v) {
+        const uint32_t u = static_cast<uint32_t>(v);
+        return std::string{char(u), char(u >> 8), char(u >> 16), char(u >> 24)};
+    };
+    for (const Case& across : cases) {
+        for (const Case& down : cases) {
+            CKorvoDoc back;
+            const std::string file = bytes.substr(0, bytes.size() - 8) + Int(across.stored) + Int(down.stored);
+            ASSERT_EQ(Load(back, file).status, LoadStatus::Loaded);
+            EXPECT_EQ(back.m_nMaxPagesX, across.read) << across.stored;
+            EXPECT_EQ(back.m_nMaxPagesY, down.read) << down.stored;
+        }
     }
 }
 
@@ -411,9 +436,13 @@ TEST(DiagramFileVersion1, CutsBeforeTheFontFailAndCutsInsideItKeepWhatIsThere)
         const LoadOutcome outcome = Load(doc, bytes.substr(0, length));
         if (length < fontStart) {
             ASSERT_EQ(outcome.status, LoadStatus::Unexpected) << "cut at " << length;
+            ASSERT_EQ(outcome.text, kUnexpected);
+            // Once the version is read the upgrade notice comes first.
+            ASSERT_EQ(outcome.notice, length < 8 ? "" : kVersion1Notice) << "cut at " << length;
             ASSERT_TRUE(doc.m_tables.empty());
             continue;
         }
+        ASSERT_EQ(outcome.notice, "");
         ASSERT_EQ(outcome.status, LoadStatus::Version1Notice) << "cut at " << length;
         ASSERT_EQ(doc.m_tables.size(), 2u);
         ASSERT_EQ(doc.m_relations.size(), 1u);

@@ -13,7 +13,7 @@ public:
 
     int32_t GetTextWidth(std::string_view text) const override { return 100 * static_cast<int32_t>(text.size()); }
     int32_t GetLineHeight() const override { return m_lineHeight; }
-    CPoint LPtoDP(CPoint pt) const override { return {Round(pt.x / 15.0), Round(-pt.y / 15.0)}; }
+    CPoint LPtoDP(CPoint pt) const override { return {Round(pt.x / 15.0), Round(-(pt.y / 15.0))}; }
     CPoint DPtoLP(CPoint pt) const override { return {pt.x * 15, -pt.y * 15}; }
     CSize LPtoDP(CSize size) const override
     {

@@ -137,4 +137,39 @@ TEST(TableLayoutEdges, ColumnAtWithoutColumnsOrLineHeightFindsNothing)
     EXPECT_EQ(table.ColumnAt(FakeSurface(0), {0, 6}, {0, 0}), nullptr);
 }
 
+TEST(TableLayoutEdges, BoxesAtTheEndsOfTheRangeStopThereInsteadOfWrapping)
+{
+    // A file may place a table anywhere in the 32-bit range and make it as
+    // tall as its columns and font ask; edges beyond the range stop at its
+    // end, so the box never wraps round to cover the screen.
+    KorvoTableView table;
+    table.m_def.m_strName = "t";
+    for (int i = 0; i < 5; ++i)
+        table.m_def.AddColumn(std::make_unique<CColumn>("c", "", false, "", false, false, "", ""));
+    table.Measure(FakeSurface(INT32_MAX / 4));
+    EXPECT_EQ(table.m_cy, INT32_MAX) << "six lines of a quarter of the range";
+
+    table.Measure(FakeSurface());
+    struct Case {
+        CPoint position;
+        CPoint scroll;
+    };
+    const std::vector<Case> cases = {
+        {{INT32_MAX - 10, INT32_MIN + 10}, {0, 0}},
+        {{INT32_MIN + 5, INT32_MAX - 5}, {300, -600}},
+        {{INT32_MAX, INT32_MAX}, {INT32_MAX, INT32_MIN}},
+        {{INT32_MIN, INT32_MIN}, {INT32_MAX, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.position.x << "," << c.position.y);
+        table.m_x = c.position.x;
+        table.m_y = c.position.y;
+        for (const CPoint p : {CPoint{0, 0}, CPoint{120, 230}, CPoint{-5, 700}})
+            EXPECT_FALSE(table.HitTest(FakeSurface(), p, c.scroll));
+        EXPECT_EQ(table.ColumnAt(FakeSurface(), {120, 230}, c.scroll), nullptr);
+    }
+    table.m_y = INT32_MIN + 100;
+    EXPECT_EQ(table.GetColumnRowY(FakeSurface(), table.m_def.m_columns[4].get()), INT32_MIN);
+}
+
 } // namespace

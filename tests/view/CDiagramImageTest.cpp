@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -34,12 +33,23 @@ protected:
     CKorvoDoc doc;
 };
 
+// The page objects of a PDF: "/Type /Page", not "/Type /Pages". One pass, so
+// that a PDF of ten thousand pages is counted at once.
 int PdfPageCount(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return -1;
-    return int(QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+    const QByteArray pdf = file.readAll();
+    int pages = 0;
+    for (qsizetype at = pdf.indexOf("/Type"); at >= 0; at = pdf.indexOf("/Type", at + 1)) {
+        qsizetype next = at + 5;
+        while (next < pdf.size() && (pdf[next] == ' ' || pdf[next] == '\n' || pdf[next] == '\r'))
+            ++next;
+        if (pdf.mid(next, 5) == "/Page" && (next + 5 >= pdf.size() || pdf[next + 5] != 's'))
+            ++pages;
+    }
+    return pages;
 }
 
 // The text of a PDF as poppler's pdftotext reads it, in UTF-8.
@@ -190,4 +200,30 @@ TEST_F(CDiagramImageTest, RefusesUnknownTypesAndKeepsTheOldFileWhenWritingFails)
     EXPECT_EQ(status, 1);
     EXPECT_EQ(ReadWholeFile(target), "old picture");
     EXPECT_EQ(dir.EntryCount(), 1u) << "no temporary file is left behind";
+}
+
+TEST_F(CDiagramImageTest, PdfOfTooManyPagesIsRefusedBeforeTheFileIsTouched)
+{
+    // Twenty thousand page widths out: more pages than a print may take.
+    doc.m_tables[1]->m_x = 20000 * 10800;
+    const QString error = CDiagramImage::Write(doc, File("far.pdf"));
+    EXPECT_TRUE(error.contains(QStringLiteral("too large to print"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("20001 pages"))) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(File("far.pdf")));
+    EXPECT_EQ(dir.EntryCount(), 0u);
+
+    // A hundred pages across and a hundred down is the most; one more row
+    // is refused.
+    KorvoTableView* far = doc.m_tables[1].get();
+    far->m_x = 99 * 10800;
+    far->m_y = -99 * 15120;
+    far->m_cy = 500;
+    EXPECT_EQ(CDiagramImage::PrintRefusal(doc), QString());
+    far->m_y = -100 * 15120;
+    EXPECT_FALSE(CDiagramImage::PrintRefusal(doc).isEmpty());
+
+    far->m_x = 2 * 10800;
+    far->m_y = -3000;
+    ASSERT_EQ(CDiagramImage::Write(doc, File("three.pdf")), QString());
+    EXPECT_EQ(PdfPageCount(File("three.pdf")), 3);
 }

@@ -4,9 +4,17 @@
 #include "CKorvoDC.h"
 #include "DiagramBuilder.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
+
+#include <climits>
+#include <map>
+#include <set>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -38,7 +46,170 @@ QImage Render(CKorvoDoc& doc, CPoint origin = {0, 0}, QSize size = QSize(600, 40
     return image;
 }
 
+// A paint device that keeps what is drawn on it instead of pixels: every
+// text, and the largest number of rectangles a clip region held.
+class RecordingEngine : public QPaintEngine {
+public:
+    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState& state) override
+    {
+        if (state.state() & QPaintEngine::DirtyClipRegion)
+            largestClip = std::max(largestClip, state.clipRegion().rectCount());
+        if (state.state() & QPaintEngine::DirtyClipPath)
+            largestClip = std::max(largestClip, int(state.clipPath().elementCount() / 5)); // a rectangle is 5
+    }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { texts.insert(item.text().toStdString()); }
+    Type type() const override { return QPaintEngine::User; }
+
+    std::set<std::string> texts;
+    int largestClip = 0;
+};
+
+class RecordingDevice : public QPaintDevice {
+public:
+    QPaintEngine* paintEngine() const override { return &engine; }
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return 10800 * 300 / 1440; // one page area at 300 dpi
+        case PdmHeight: return 15120 * 300 / 1440;
+        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 300;
+        case PdmDepth: return 32;
+        case PdmNumColors: return INT_MAX;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(QPaintDevice::devicePixelRatioFScale());
+        default: return 0;
+        }
+    }
+    mutable RecordingEngine engine;
+};
+
+// The texts that printing page `page` of doc draws.
+std::set<std::string> PrintedTexts(CKorvoDoc& doc, int page, int* largestClip = nullptr)
+{
+    RecordingDevice device;
+    QPainter painter(&device);
+    CKorvoDC dc(&painter, 300, true);
+    dc.SetClientRect(QRect(0, 0, device.width(), device.height()));
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, 300));
+    for (auto& table : doc.m_tables)
+        table->Measure(dc);
+    CDiagramRenderer().PrintPage(dc, doc, page, 10800, 15120);
+    painter.end();
+    if (largestClip)
+        *largestClip = device.engine.largestClip;
+    return device.engine.texts;
+}
+
 } // namespace
+
+TEST(CDiagramRenderer, EachPrintedPageDrawsOnlyWhatMeetsItUnderOneFixedClip)
+{
+    // Two pages across and two down (10800 x 15120 each); one table inside
+    // every page, one across the line between pages 1 and 2, and a crowd on
+    // page 4 that must not make the clip of any page grow.
+    CKorvoDoc doc;
+    AddTable(doc, "p1", 1000, -1000, {"a1"});
+    AddTable(doc, "p2", 12000, -1000, {"a2"});
+    AddTable(doc, "p3", 1000, -16000, {"a3"});
+    AddTable(doc, "straddle", 10000, -5000, {"s"});
+    for (int i = 0; i < 40; ++i)
+        AddTable(doc, "crowd" + std::to_string(i), 12000 + (i % 8) * 1000, -16000 - (i / 8) * 1000);
+    Relate(doc, doc.m_tables[0].get(), 0, doc.m_tables[3].get(), 0); // p1 -> straddle, pages 1 and 2
+
+    using Texts = std::set<std::string>;
+    const Texts page1{"p1", "a1", "straddle", "s"};
+    const Texts page2{"p2", "a2", "straddle", "s"};
+    const Texts page3{"p3", "a3"};
+    int clip = 0;
+    EXPECT_EQ(PrintedTexts(doc, 1, &clip), page1);
+    EXPECT_EQ(clip, 1) << "the page rectangle alone";
+    EXPECT_EQ(PrintedTexts(doc, 2), page2);
+    EXPECT_EQ(PrintedTexts(doc, 3), page3);
+    const Texts page4 = PrintedTexts(doc, 4, &clip);
+    EXPECT_EQ(page4.size(), 40u);
+    EXPECT_TRUE(page4.count("crowd39"));
+    EXPECT_EQ(clip, 1) << "forty tables on the page, still one clip rectangle";
+}
+
+TEST(CDiagramRenderer, PaperShowsEarlierTablesOverLaterOnesAsTheScreenDoes)
+{
+    CKorvoDoc doc;
+    AddTable(doc, "top", 1500, -1500, {"a"});
+    AddTable(doc, "underneath", 1800, -1650, {"a"});
+    KorvoTableView* left = AddTable(doc, "left", 0, -3000, {"x"});
+    AddTable(doc, "blocker", 4500, -2700, {"p", "q", "r"});
+    KorvoTableView* right = AddTable(doc, "right", 7500, -3000, {"x"});
+    Relate(doc, left, 0, right, 0);
+    const QImage screen = Render(doc);
+    const QImage paper = Render(doc, {0, 0}, QSize(600, 400), true);
+    EXPECT_EQ(screen, paper) << "no selection, so screen and paper agree pixel for pixel";
+}
+
+TEST(CKorvoDC, MakeFontTakesTheLargestSizeWhoseLineFitsTheCellHeight)
+{
+    // A positive height is the cell: ascent plus descent at most that many
+    // pixels, and one pixel more would not fit. A negative one is the em size.
+    for (int dpi : {96, 300, 1200}) {
+        for (int32_t height : {120, 240, 241, 300, 1000, 4000, 65535}) {
+            KorvoLogFont lf;
+            lf.lfHeight = height;
+            const QFont font = CKorvoDC::MakeFont(lf, dpi);
+            const int cell = int((int64_t(std::min(height, CKorvoDC::kMaxFontHeight)) * dpi + 720) / 1440);
+            QFont bigger(font);
+            bigger.setPixelSize(font.pixelSize() + 1);
+            EXPECT_LE(QFontMetrics(font).height(), cell) << height << " at " << dpi;
+            EXPECT_GT(QFontMetrics(bigger).height(), cell) << height << " at " << dpi;
+        }
+    }
+    KorvoLogFont em;
+    em.lfHeight = -300;
+    EXPECT_EQ(CKorvoDC::MakeFont(em, 96).pixelSize(), 20);
+    // The end of the range in either direction makes a font of the largest
+    // height, not an overflow.
+    em.lfHeight = INT_MIN;
+    EXPECT_EQ(CKorvoDC::MakeFont(em, 1440).pixelSize(), CKorvoDC::kMaxFontHeight);
+    em.lfHeight = INT_MAX;
+    EXPECT_LE(CKorvoDC::MakeFont(em, 1440).pixelSize(), CKorvoDC::kMaxFontHeight);
+}
+
+TEST(CDiagramRenderer, TablesAtTheEndsOfTheCoordinateRangeNeitherOverflowNorShow)
+{
+    CKorvoDoc doc;
+    KorvoTableView* high = AddTable(doc, "high", INT_MAX - 100, INT_MAX, {"a"});
+    KorvoTableView* low = AddTable(doc, "low", INT_MIN, INT_MIN + 50, {"b"});
+    Relate(doc, high, 0, low, 0);
+    Relate(doc, low, 0, high, 0);
+    CKorvoDoc empty;
+    EXPECT_EQ(Render(doc), Render(empty)) << "nothing that far out is drawn";
+    // Paper draws every line that crosses it: the relations between the two
+    // corners of the range do, the tables do not.
+    const QImage paper = Render(doc, {0, 0}, QSize(600, 400), true);
+    EXPECT_TRUE(IsWhite(paper, 5, 390)) << "no table box";
+
+    // The extent stops at the end of the range; pages are counted in 64 bits.
+    EXPECT_EQ(CDiagramRenderer::GetDiagramExtent(doc).cx, INT_MAX);
+    EXPECT_EQ(CDiagramRenderer::PageCount(doc, 10800, 15120),
+              (int64_t(INT_MAX) / 10800 + 1) * (int64_t(INT_MAX) / 15120 + 1));
+
+    // A click anywhere near the origin hits neither table nor relation.
+    CKorvoDC dc(nullptr, kDpi, false);
+    dc.SetClientRect(QRect(0, 0, 600, 400));
+    dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, kDpi));
+    CDiagramRenderer renderer;
+    for (const CPoint p : {CPoint{10, 10}, CPoint{300, 200}, CPoint{599, 399}}) {
+        EXPECT_FALSE(high->HitTest(dc, p, CPoint{0, 0}));
+        EXPECT_FALSE(low->HitTest(dc, p, CPoint{0, 0}));
+        EXPECT_FALSE(renderer.RelationHitTest(dc, *doc.m_relations[0], p, CPoint{0, 0}));
+        EXPECT_FALSE(renderer.RelationHitTest(dc, *doc.m_relations[1], p, CPoint{100000, -100000}));
+    }
+    EXPECT_EQ(renderer.GetRelationRoute(dc, *doc.m_relations[1]).back().x, INT_MAX - 100);
+}
 
 TEST(CKorvoDC, DiagramFontMeasuresTwelvePointArialAsOneSixteenPixelLine)
 {

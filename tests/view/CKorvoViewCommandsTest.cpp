@@ -10,10 +10,17 @@
 #include <QClipboard>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
+
+#include <climits>
 
 #include <fstream>
 
@@ -32,6 +39,47 @@ int PdfPageCount(const QString& path)
         return -1;
     const QString text = QString::fromLatin1(file.readAll());
     return int(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+// Answers the print dialog as a person would: print to a PDF file, pages
+// `from` to `to`, or the pages the "Pages" field lists.
+class PrintSeam : public TestSeam {
+public:
+    int RunPrintDialog(QPrintDialog& dialog) override
+    {
+        ++printDialogRuns;
+        if (pdfPath.isEmpty())
+            return QDialog::Rejected;
+        if (from > 0) {
+            dialog.findChild<QRadioButton*>(QStringLiteral("printRange"))->setChecked(true);
+            dialog.findChild<QSpinBox*>(QStringLiteral("from"))->setValue(from);
+            dialog.findChild<QSpinBox*>(QStringLiteral("to"))->setValue(to);
+        } else if (!pages.isEmpty()) {
+            dialog.findChild<QRadioButton*>(QStringLiteral("pagesRadioButton"))->setChecked(true);
+            dialog.findChild<QLineEdit*>(QStringLiteral("pagesLineEdit"))->setText(pages);
+        }
+        dialog.accept();
+        // No printer is installed here: the output goes to a file.
+        dialog.printer()->setOutputFileName(pdfPath);
+        return dialog.result();
+    }
+
+    QString pdfPath;
+    int from = 0;
+    int to = 0;
+    QString pages; // the dialog's "Pages" field, e.g. "1,4"
+    int printDialogRuns = 0;
+};
+
+// The text of one page of a PDF, through poppler's pdftotext.
+QString PdfPageText(const QString& path, int page)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                             QString::number(page), path, QStringLiteral("-")});
+    EXPECT_TRUE(tool.waitForFinished(60000)) << "pdftotext (poppler-utils) must be installed";
+    EXPECT_EQ(tool.exitCode(), 0);
+    return QString::fromUtf8(tool.readAllStandardOutput()).simplified();
 }
 
 class CKorvoViewCommandsTest : public ::testing::Test {
@@ -65,7 +113,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    TestSeam seam;
+    PrintSeam seam;
     CDocumentHost host;
     CKorvoView view;
 };
@@ -81,6 +129,76 @@ TEST_F(CKorvoViewCommandsTest, PrintedPagesFollowTheTablesExtent)
     EXPECT_EQ(PrintedPages(), 2);
     t->m_y = -15120 - 100; // and into the second page row
     EXPECT_EQ(PrintedPages(), 4);
+}
+
+TEST_F(CKorvoViewCommandsTest, PrintingTheChosenPagesPutsEachTableOnItsPage)
+{
+    // Two page areas across and two down, one table in each, named after it.
+    AddTable(doc(), "northwest", 1000, -1000, {"a"});
+    AddTable(doc(), "northeast", 10800 + 1000, -1000, {"b"});
+    AddTable(doc(), "southwest", 1000, -15120 - 1000, {"c"});
+    AddTable(doc(), "southeast", 10800 + 1000, -15120 - 1000, {"d"});
+    view.viewport()->repaint(); // measures the tables
+    ASSERT_EQ(view.OnPreparePrinting(), 4);
+
+    seam.pdfPath = dir.filePath(QStringLiteral("all.pdf"));
+    view.OnFilePrint();
+    ASSERT_EQ(seam.printDialogRuns, 1);
+    ASSERT_EQ(PdfPageCount(seam.pdfPath), 4);
+    const char* names[] = {"northwest a", "northeast b", "southwest c", "southeast d"};
+    for (int page = 1; page <= 4; ++page)
+        EXPECT_EQ(PdfPageText(seam.pdfPath, page), QString::fromLatin1(names[page - 1])) << "page " << page;
+
+    seam.pdfPath = dir.filePath(QStringLiteral("two.pdf"));
+    seam.from = 2;
+    seam.to = 3;
+    view.OnFilePrint();
+    ASSERT_EQ(PdfPageCount(seam.pdfPath), 2);
+    EXPECT_EQ(PdfPageText(seam.pdfPath, 1), QStringLiteral("northeast b"));
+    EXPECT_EQ(PdfPageText(seam.pdfPath, 2), QStringLiteral("southwest c"));
+
+    seam.pdfPath = dir.filePath(QStringLiteral("last.pdf"));
+    seam.from = seam.to = 4;
+    view.OnFilePrint();
+    ASSERT_EQ(PdfPageCount(seam.pdfPath), 1);
+    EXPECT_EQ(PdfPageText(seam.pdfPath, 1), QStringLiteral("southeast d"));
+
+    // Pages that are not next to each other: the ones between stay out.
+    seam.pdfPath = dir.filePath(QStringLiteral("corners.pdf"));
+    seam.from = seam.to = 0;
+    seam.pages = QStringLiteral("1,4");
+    view.OnFilePrint();
+    ASSERT_EQ(PdfPageCount(seam.pdfPath), 2);
+    EXPECT_EQ(PdfPageText(seam.pdfPath, 1), QStringLiteral("northwest a"));
+    EXPECT_EQ(PdfPageText(seam.pdfPath, 2), QStringLiteral("southeast d"));
+    EXPECT_TRUE(seam.messages.isEmpty());
+}
+
+TEST_F(CKorvoViewCommandsTest, PrintingTooManyPagesIsRefusedBeforeAnyDialog)
+{
+    // The table of a crafted file two billion twips out: some two hundred
+    // thousand pages across.
+    AddTable(doc(), "far", 2000000000, -1000, {"a"});
+    view.viewport()->repaint();
+    seam.pdfPath = dir.filePath(QStringLiteral("far.pdf"));
+    view.OnFilePrint();
+    view.OnFilePrintPreview();
+    EXPECT_EQ(seam.printDialogRuns, 0);
+    EXPECT_EQ(seam.dialogRuns, 0) << "no preview either";
+    ASSERT_EQ(seam.messages.size(), 2);
+    EXPECT_TRUE(seam.messages[0].startsWith(QStringLiteral("The diagram is too large to print"))) 
+        << seam.messages[0].toStdString();
+    EXPECT_EQ(seam.icons[0], QMessageBox::Warning);
+    EXPECT_FALSE(QFile::exists(seam.pdfPath));
+
+    // A printer handed the diagram directly (the batch print) refuses too.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(seam.pdfPath);
+    view.SetUpPrinter(printer);
+    EXPECT_FALSE(view.PrintTo(printer));
+    EXPECT_EQ(seam.messages.size(), 3);
+    EXPECT_FALSE(QFile::exists(seam.pdfPath));
 }
 
 TEST_F(CKorvoViewCommandsTest, ExportSqlWritesTheScriptOrReportsTheFailure)

@@ -17,6 +17,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include <climits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -178,6 +180,107 @@ TEST_F(CKorvoViewTest, RubberBandSelectsTablesStrictlyInsideAndRoutesInclusively
     EXPECT_FALSE(r->m_bSelected);
 }
 
+TEST_F(CKorvoViewTest, RubberBandTouchingAnyOneFrameEdgeLeavesTheTableUnselected)
+{
+    KorvoTableView* a = AddTable(doc(), "a", 1500, -1500, {"x"});
+    Measure();
+    const int left = 100, top = 100, right = (a->m_x + a->m_cx) / 15, bottom = (a->m_cy - a->m_y) / 15;
+    struct Case {
+        QPoint from, to;
+        bool selected;
+        const char* what;
+    };
+    const Case cases[] = {
+        {{left - 1, top - 1}, {right + 1, bottom + 1}, true, "a pixel clear all round"},
+        {{left, top - 1}, {right + 1, bottom + 1}, false, "on the left edge"},
+        {{left - 1, top}, {right + 1, bottom + 1}, false, "on the top edge"},
+        {{left - 1, top - 1}, {right, bottom + 1}, false, "on the right edge"},
+        {{left - 1, top - 1}, {right + 1, bottom}, false, "on the bottom edge"},
+        {{right + 1, bottom + 1}, {left - 1, top - 1}, true, "drawn from the other corner"},
+    };
+    for (const Case& c : cases) {
+        Drag(c.from, c.to);
+        EXPECT_EQ(a->m_bSelected, c.selected) << c.what;
+    }
+}
+
+TEST_F(CKorvoViewTest, DeleteOrCutWhileTheButtonIsHeldEndsTheDragOnTheRemovedTable)
+{
+    KorvoTableView* a = AddTable(doc(), "a", 1500, -1500, {"x"});
+    KorvoTableView* b = AddTable(doc(), "b", 6000, -1500, {"id"});
+    KorvoTableView* c = AddTable(doc(), "c", 1500, -6000, {"y"});
+    Measure();
+    const int32_t bx = b->m_x;
+
+    // Pointer drag of a selected table that Delete removes mid-drag: the
+    // release over another table neither moves it nor touches the freed one.
+    a->m_bSelected = true;
+    c->m_bSelected = true;
+    Mouse(QEvent::MouseButtonPress, QPoint(105, 105));
+    Mouse(QEvent::MouseMove, QPoint(200, 105));
+    ASSERT_EQ(view.m_pDragTable, a);
+    view.OnEditDelete(); // Del, with the button still down
+    EXPECT_EQ(view.m_pDragTable, nullptr);
+    EXPECT_FALSE(view.m_bDragging);
+    view.viewport()->repaint(); // no outline of the removed table is drawn
+    Mouse(QEvent::MouseMove, QPoint(410, 110));
+    Mouse(QEvent::MouseButtonRelease, QPoint(410, 110));
+    ASSERT_EQ(doc().m_tables.size(), 1u);
+    EXPECT_EQ(doc().m_tables[0].get(), b);
+    EXPECT_EQ(b->m_x, bx) << "nothing moves";
+    EXPECT_FALSE(b->m_bSelected);
+
+    // Relation drag from a column of a table that Cut (Shift+Del) takes away:
+    // no relation to the freed column, and the tool still returns.
+    KorvoTableView* d = AddTable(doc(), "d", 1500, -1500, {"x"});
+    Measure();
+    d->m_bSelected = true;
+    CAppState::Get().m_nCurrentTool = ToolRelation;
+    Mouse(QEvent::MouseButtonPress, RowPoint(d, 0));
+    ASSERT_EQ(view.m_pDragColumn, d->m_def.m_columns[0].get());
+    view.OnEditCut();
+    EXPECT_EQ(view.m_pDragColumn, nullptr);
+    Mouse(QEvent::MouseMove, RowPoint(b, 0));
+    view.OnTimer();
+    Mouse(QEvent::MouseButtonRelease, RowPoint(b, 0));
+    EXPECT_TRUE(doc().m_relations.empty());
+    EXPECT_EQ(CAppState::Get().m_nCurrentTool, int(ToolPointer));
+
+    // Deleting some other table leaves the drag alone: it still moves.
+    KorvoTableView* e = AddTable(doc(), "e", 1500, -1500, {"x"});
+    KorvoTableView* f = AddTable(doc(), "f", 1500, -6000, {"x"});
+    Measure();
+    f->m_bSelected = true;
+    Mouse(QEvent::MouseButtonPress, QPoint(105, 105));
+    view.OnEditDelete();
+    EXPECT_EQ(view.m_pDragTable, e);
+    Mouse(QEvent::MouseMove, QPoint(115, 105));
+    Mouse(QEvent::MouseButtonRelease, QPoint(115, 105));
+    EXPECT_EQ(e->m_x, 1500 + 150);
+    EXPECT_EQ(doc().m_tables.size(), 2u);
+}
+
+TEST_F(CKorvoViewTest, MovesStopAtTheEndOfTheCoordinateRange)
+{
+    KorvoTableView* far = AddTable(doc(), "far", INT_MAX - 5, INT_MIN + 5);
+    far->m_bSelected = true;
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(far->m_x, INT_MAX);
+    EXPECT_EQ(far->m_y, INT_MIN);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(far->m_x, INT_MAX - 15);
+
+    // A table at the origin dragged with the far one selected beside it.
+    KorvoTableView* near = AddTable(doc(), "near", 1500, -1500, {"x"});
+    Measure();
+    near->m_bSelected = true;
+    Drag(QPoint(105, 105), QPoint(205, 305));
+    EXPECT_EQ(near->m_x, 1500 + 1500);
+    EXPECT_EQ(far->m_x, INT_MAX);
+    EXPECT_EQ(far->m_y, INT_MIN);
+}
+
 TEST_F(CKorvoViewTest, DraggingMovesByTheRoundedOffset)
 {
     KorvoTableView* a = AddTable(doc(), "a", 1500, -1500, {"x"});
@@ -281,6 +384,37 @@ TEST_F(CKorvoViewTest, RelationDragPastTheLeftEdgeScrollsOneLineStepPerTick)
     EXPECT_FALSE(doc().IsModified()) << "scrolling is no edit";
 }
 
+TEST_F(CKorvoViewTest, AutoScrollStartsOnlyPastTheRightAndBottomEdges)
+{
+    KorvoTableView* a = AddTable(doc(), "a", 1500, -1500, {"x"});
+    Measure();
+    const int w = view.viewport()->width();
+    const int h = view.viewport()->height();
+    CAppState::Get().m_nCurrentTool = ToolRelation;
+    const QPoint start = RowPoint(a, 0);
+    Mouse(QEvent::MouseButtonPress, start);
+    struct Case {
+        QPoint last;
+        CPoint scrolled;
+    };
+    // The client area's right edge is x = w (one past the last pixel column),
+    // its bottom edge y = h; the pointer must be beyond them.
+    const Case cases[] = {
+        {{w - 1, 10}, {0, 0}},
+        {{w, 10}, {0, 0}},
+        {{w + 1, 10}, {view.m_lineDev.cx, 0}},
+        {{10, h}, {0, 0}},
+        {{10, h + 1}, {0, view.m_lineDev.cy}},
+    };
+    for (const Case& c : cases) {
+        view.ScrollToDevicePosition(CPoint{0, 0});
+        Mouse(QEvent::MouseMove, c.last);
+        view.OnTimer();
+        EXPECT_EQ(view.GetDeviceScrollPosition(), c.scrolled) << c.last.x() << "," << c.last.y();
+    }
+    Mouse(QEvent::MouseButtonRelease, QPoint(10, 10));
+}
+
 TEST_F(CKorvoViewTest, DeleteRemovesSelectedRelationsThenTablesWithTheirRelations)
 {
     KorvoTableView* a = AddTable(doc(), "a", 0, 0, {"x"});
@@ -346,6 +480,27 @@ TEST_F(CKorvoViewTest, PropertiesThatChangeNothingLeaveTheDocumentUnmodified)
     view.m_nContextRelation = 0;
     view.OnRelationProperties();
     EXPECT_TRUE(doc().IsModified());
+}
+
+TEST_F(CKorvoViewTest, TablePropertiesClosedUnchangedKeepLongTextsWhole)
+{
+    // Texts longer than a line edit's default limit of 32767 characters.
+    KorvoTableView* a = AddTable(doc(), std::string(40000, 'n'), 1500, -1500, {"x"});
+    a->m_def.m_strCheck = std::string(50000, 'c');
+    a->m_def.m_strDescription = std::string(70000, 'd');
+    Measure();
+    seam.onDialog = [](QDialog& dialog) {
+        dialog.show();
+        dialog.accept(); // "Close" without an edit
+        return dialog.result();
+    };
+    view.m_nContextTable = 0;
+    view.OnTableProperties();
+    EXPECT_EQ(seam.dialogRuns, 1);
+    EXPECT_EQ(a->m_def.m_strName.size(), 40000u);
+    EXPECT_EQ(a->m_def.m_strCheck.size(), 50000u);
+    EXPECT_EQ(a->m_def.m_strDescription.size(), 70000u);
+    EXPECT_FALSE(doc().IsModified()) << "nothing was edited";
 }
 
 TEST_F(CKorvoViewTest, TableContextMenuDeleteTakesItsRelationsAlong)

@@ -127,3 +127,36 @@ TEST(CLogScrollView, GrowingTheWindowPastTheCanvasPullsThePositionBack)
     EXPECT_FALSE(view.horizontalScrollBar()->isVisible());
     EXPECT_EQ(view.GetDeviceScrollPosition().x, 0);
 }
+
+TEST(CLogScrollView, AVerticalBarCanForceTheHorizontalOne)
+{
+    CanvasView view;
+    SetViewportSize(view, 400, 300); // 400 + vbar wide with no bar shown
+    const int vbar = view.verticalScrollBar()->sizeHint().width();
+    ASSERT_GT(vbar, 1);
+    struct Case {
+        int canvasWidth; // pixels
+        bool horizontal;
+    };
+    // A tall canvas needs the vertical bar; a canvas that fits the window's
+    // full width but not what the vertical bar leaves of it then needs the
+    // horizontal bar too, and the vertical range grows by that bar.
+    const Case cases[] = {
+        {400 + vbar / 2, true},
+        {400 + vbar, true},
+        {401, true},
+        {400, false},
+    };
+    for (const Case& c : cases) {
+        view.SetLogScrollSizes(CSize{c.canvasWidth * 15, 75600});
+        EXPECT_TRUE(view.verticalScrollBar()->isVisible()) << c.canvasWidth;
+        EXPECT_EQ(view.horizontalScrollBar()->isVisible(), c.horizontal) << c.canvasWidth;
+        EXPECT_EQ(view.viewport()->width(), 400) << c.canvasWidth;
+        EXPECT_EQ(view.verticalScrollBar()->maximum(), 5040 - view.viewport()->height()) << c.canvasWidth;
+        EXPECT_EQ(view.viewport()->height(), c.horizontal ? 300 : 300 + view.horizontalScrollBar()->sizeHint().height())
+            << c.canvasWidth;
+        if (c.horizontal) {
+            EXPECT_EQ(view.horizontalScrollBar()->maximum(), c.canvasWidth - 400) << c.canvasWidth;
+        }
+    }
+}

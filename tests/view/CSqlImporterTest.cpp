@@ -90,6 +90,37 @@ TEST_F(CSqlImporterTest, ReimportUpdatesInPlaceKeepsDescriptionsAndLaysOutAgain)
     EXPECT_EQ(doc.m_tables.size(), 1u) << "importing twice keeps one copy";
 }
 
+TEST_F(CSqlImporterTest, DuplicateColumnNamesResolveToTheFirstColumnOfThatName)
+{
+    // Column Properties allows two columns of one name; every lookup of the
+    // import takes the first, before and after columns are removed or added.
+    KorvoTableView* t = AddTable(doc, "t", 0, 0, {"a", "b", "a", "c", "b"});
+    CColumn* firstA = t->m_def.m_columns[0].get();
+    CColumn* secondA = t->m_def.m_columns[2].get();
+    KorvoTableView* u = AddTable(doc, "u", 0, 0, {"k", "k"});
+    CColumn* firstK = u->m_def.m_columns[0].get();
+    ASSERT_TRUE(Import("CREATE TABLE t (a TEXT NOT NULL, x INT, a INT UNIQUE, PRIMARY KEY (a, x),"
+                       " FOREIGN KEY (x) REFERENCES u (k));"
+                       "CREATE TABLE v (k INT REFERENCES u, y INT REFERENCES t (x), z INT REFERENCES t (a));"));
+    EXPECT_EQ(ColumnNames(t), (std::vector<std::string>{"a", "a", "x"})) << "b and c go in one pass, x is added";
+    EXPECT_EQ(t->m_def.m_columns[0].get(), firstA);
+    EXPECT_EQ(t->m_def.m_columns[1].get(), secondA);
+    // Both records named a update the first a; the second keeps what it had.
+    EXPECT_EQ(firstA->m_strType, "INT");
+    EXPECT_TRUE(firstA->m_bUnique && firstA->m_bPrimaryKey);
+    EXPECT_EQ(secondA->m_strType, "int");
+    EXPECT_FALSE(secondA->m_bPrimaryKey);
+    EXPECT_TRUE(t->m_def.m_columns[2]->m_bPrimaryKey) << "x, appended during the import, is found too";
+
+    ASSERT_EQ(doc.m_relations.size(), 4u);
+    const CRelation* fk = doc.m_relations[0].get();
+    EXPECT_EQ(fk->m_sourceColumns, (std::vector<CColumn*>{t->m_def.m_columns[2].get()}));
+    EXPECT_EQ(fk->m_destColumns, (std::vector<CColumn*>{firstK}));
+    EXPECT_EQ(doc.m_relations[1]->m_destColumns, (std::vector<CColumn*>{firstK})) << "paired by name";
+    EXPECT_EQ(doc.m_relations[2]->m_destColumns, (std::vector<CColumn*>{t->m_def.m_columns[2].get()}));
+    EXPECT_EQ(doc.m_relations[3]->m_destColumns, (std::vector<CColumn*>{firstA}));
+}
+
 TEST_F(CSqlImporterTest, ReimportRemovesEveryRelationTouchingTheTable)
 {
     KorvoTableView* a = AddTable(doc, "a", 0, 0, {"id"});
