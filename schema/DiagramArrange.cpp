@@ -30,11 +30,6 @@ constexpr size_t kClusterSize = 60;
 constexpr double kTreeLike = 1.25;
 constexpr size_t kWholeAtMost = 2000;
 
-int32_t Saturate(int64_t v)
-{
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 class UnionFind {
 public:
     explicit UnionFind(size_t n) : m_parent(n) { std::iota(m_parent.begin(), m_parent.end(), 0); }

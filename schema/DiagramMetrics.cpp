@@ -26,11 +26,6 @@ int64_t RowY(const KorvoTableView& table, const CColumn* column, int32_t top)
     return top - vp / 4 - (index + 1) * lh - vp / 2 - lh / 2;
 }
 
-int32_t Saturate(int64_t v)
-{
-    return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 int64_t MidOf(const std::vector<int64_t>& values)
 {
     const auto [lo, hi] = std::minmax_element(values.begin(), values.end());

@@ -15,11 +15,6 @@ constexpr int32_t kMinPageExtent = 1440;
 // the right; each try costs one pass over the tables.
 constexpr int kMaxGrowthTries = 64;
 
-int32_t Saturate(int64_t v)
-{
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 PageArea Sane(PageArea page)
 {
     return {std::max(page.width, kMinPageExtent), std::max(page.height, kMinPageExtent)};

@@ -307,15 +307,15 @@ TEST_F(CDocManagerTest, AVersion1FileCutShortGivesTheNoticeThenFails)
     // Header, one table announced, and nothing of it.
     const QString path = Path("old-and-cut.erd");
     WriteBytes(path, Int32(0x45524420) + Int32(1) + Int32(1));
-    m_seam.m_messages.clear();
+    m_seam.boxes.clear();
     const qsizetype before = m_manager->Documents().size();
     EXPECT_FALSE(m_manager->OpenDocumentFile(path));
-    ASSERT_EQ(m_seam.m_messages.size(), 2);
-    EXPECT_EQ(m_seam.m_messages[0].text,
+    ASSERT_EQ(m_seam.boxes.size(), 2);
+    EXPECT_EQ(m_seam.boxes[0].text,
               QStringLiteral("This file is from an older version of Korvo. When you save it will be converted to the "
                              "current version."));
-    EXPECT_EQ(m_seam.m_messages[1].text, QStringLiteral("Unexpected file format."));
-    for (const CAppTestSeam::Message& message : m_seam.m_messages) {
+    EXPECT_EQ(m_seam.boxes[1].text, QStringLiteral("Unexpected file format."));
+    for (const CRecordingSeam::Message& message : m_seam.boxes) {
         EXPECT_EQ(message.caption, QStringLiteral("Korvo"));
         EXPECT_EQ(message.icon, QMessageBox::Warning);
         EXPECT_FALSE(message.ownerless);

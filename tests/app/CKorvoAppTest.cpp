@@ -106,6 +106,7 @@ TEST(CKorvoAppSettings, ALinkedSettingsFileIsReadAndWrittenThroughTheLink)
     QSettings stored(real, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Margins/Left")).toInt(), 479);
     EXPECT_EQ(stored.value(QStringLiteral("Margins/Right")).toInt(), 720);
+}
 
 TEST(CKorvoAppSettings, ValuesOutOfRangeFallBackToTheDefaults)
 {
