@@ -52,9 +52,12 @@ public:
 
     static constexpr int32_t kMagic = 0x45524420;
     static constexpr int32_t kVersion = 2;
-    // The most pages across or down that Diagram Options accepts; a file's
-    // page counts are brought into 0 .. kMaxPages when it is read.
-    static constexpr int32_t kMaxPages = 25;
+    // The most pages across or down a diagram may have. Diagram Options takes
+    // up to 25, but arranging and importing grow a diagram beyond that when
+    // its tables need the room; a file's page counts are brought into
+    // 0 .. kMaxPages when it is read, so that no file can ask for a canvas
+    // whose size overflows.
+    static constexpr int32_t kMaxPages = 1000;
 
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
     bool IsModified() const { return m_bModified; }

@@ -84,8 +84,10 @@ struct Candidate {
 
 int32_t PagesFor(int64_t extent, int32_t pageExtent)
 {
+    // No further than a diagram file may hold, so a saved diagram reopens
+    // with the same canvas.
     const int64_t pages = (extent + pageExtent - 1) / pageExtent;
-    return Saturate(std::max<int64_t>(pages, 0));
+    return int32_t(std::clamp<int64_t>(pages, 0, CKorvoDoc::kMaxPages));
 }
 
 // Runs the columns from one origin, growing the canvas until no column has to

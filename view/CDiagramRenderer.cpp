@@ -59,9 +59,18 @@ void CDiagramRenderer::DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32
 {
     if (pw <= 0 || ph <= 0)
         return;
+    // Only the cells that can meet the client area are visited, so a canvas
+    // of many pages paints as fast as a small one.
+    const CRect client = dc.ClientRectLogical();
+    const int64_t seenLeft = int64_t(client.left) + origin.x - pw;
+    const int64_t seenRight = int64_t(client.right) + origin.x + pw;
+    const int64_t seenTop = int64_t(client.top) + origin.y + ph;
+    const int64_t seenBottom = int64_t(client.bottom) + origin.y - ph;
+    const int64_t firstX = rectCanvas.left + std::max<int64_t>(0, (seenLeft - rectCanvas.left) / pw) * pw;
+    const int64_t firstY = rectCanvas.top - std::max<int64_t>(0, (rectCanvas.top - seenTop) / ph) * ph;
     dc.SetPenColor(QColor(127, 127, 127));
-    for (int64_t x = rectCanvas.left; x < rectCanvas.right; x += pw) {
-        for (int64_t y = rectCanvas.top; y > rectCanvas.bottom; y -= ph) {
+    for (int64_t x = firstX; x < rectCanvas.right && x <= seenRight; x += pw) {
+        for (int64_t y = firstY; y > rectCanvas.bottom && y >= seenBottom; y -= ph) {
             CPoint pts[3] = {
                 CPoint{int32_t(x + pw), int32_t(y)} - origin,
                 CPoint{int32_t(x + pw), int32_t(y - ph)} - origin,

@@ -205,7 +205,7 @@ TEST_F(RichDiagram, PageCountsAreBroughtIntoWhatDiagramOptionsAccepts)
     struct Case {
         int32_t stored, read;
     };
-    const Case cases[] = {{0, 0}, {1, 1}, {25, 25}, {26, 25}, {100000, 25}, {INT32_MAX, 25}, {-1, 0}, {INT32_MIN, 0}};
+    const Case cases[] = {{0, 0}, {1, 1}, {25, 25}, {26, 26}, {1000, 1000}, {1001, 1000}, {100000, 1000}, {INT32_MAX, 1000}, {-1, 0}, {INT32_MIN, 0}};
     const std::string bytes = doc.SaveToBytes();
     auto Int = [](int32_t v) {
         const uint32_t u = static_cast<uint32_t>(v);

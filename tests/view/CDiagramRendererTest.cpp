@@ -452,3 +452,33 @@ TEST(CDiagramRenderer, IntersectLogicalRectIsEmptyWhenApart)
               (CRect{50, -50, 100, -100}));
     EXPECT_EQ((CDiagramRenderer::IntersectLogicalRect({0, 0, 100, -100}, {150, 0, 200, -100})), (CRect{0, 0, 0, 0}));
 }
+
+// The grid of a canvas of a thousand pages each way, scrolled to its middle:
+// the cells near the client area are found without walking the others, and
+// their lines land where every page boundary lies.
+TEST(CDiagramRenderer, PageGridFarIntoALargeCanvasDrawsEveryBoundaryInView)
+{
+    constexpr int32_t pw = 11520; // 768 pixels
+    constexpr int32_t ph = 15840; // 1056 pixels
+    const CRect canvas{0, 0, pw * 1000, -ph * 1000};
+    const CPoint origin{500 * pw - 7500, -500 * ph + 4500};
+    QImage image(1600, 1400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        CKorvoDC dc(&painter, kDpi, false);
+        dc.SetClientRect(image.rect());
+        CDiagramRenderer().DrawPageGrid(dc, canvas, pw, ph, origin);
+    }
+    const QColor grey(127, 127, 127);
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, 100) == grey)
+            columns.push_back(x);
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y)
+        if (image.pixelColor(100, y) == grey)
+            rows.push_back(y);
+    EXPECT_EQ(columns, (std::vector<int>{500, 500 + 768}));
+    EXPECT_EQ(rows, (std::vector<int>{300, 300 + 1056}));
+}

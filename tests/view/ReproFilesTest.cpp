@@ -161,9 +161,9 @@ TEST_F(ReproFilesTest, PageCountsOfAFileStayWithinWhatOptionsAccepts)
     };
     // 100000 x 100000, 300000 x 5 and INT_MAX x INT_MAX pages.
     const Case cases[] = {
-        {"bigpages.erd", 25, 25},
-        {"negpages.erd", 25, 5},
-        {"ubsan_pages_max.erd", 25, 25},
+        {"bigpages.erd", CKorvoDoc::kMaxPages, CKorvoDoc::kMaxPages},
+        {"negpages.erd", CKorvoDoc::kMaxPages, 5},
+        {"ubsan_pages_max.erd", CKorvoDoc::kMaxPages, CKorvoDoc::kMaxPages},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
