@@ -1,0 +1,35 @@
+#include "ImportReport.h"
+
+void ImportReport::Note(std::vector<StatementTally>& list, std::string_view kind, int line, std::string_view reason)
+{
+    for (StatementTally& tally : list) {
+        if (tally.kind == kind) {
+            ++tally.count;
+            if (tally.firstLines.size() < StatementTally::kMaxLines)
+                tally.firstLines.push_back(line);
+            return;
+        }
+    }
+    StatementTally tally;
+    tally.kind = std::string(kind);
+    tally.count = 1;
+    tally.firstLines.push_back(line);
+    tally.firstReason = std::string(reason);
+    list.push_back(std::move(tally));
+}
+
+int ImportReport::SkippedCount() const
+{
+    int count = 0;
+    for (const StatementTally& tally : skipped)
+        count += tally.count;
+    return count;
+}
+
+int ImportReport::UnreadableCount() const
+{
+    int count = 0;
+    for (const StatementTally& tally : unreadable)
+        count += tally.count;
+    return count;
+}
