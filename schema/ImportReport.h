@@ -35,4 +35,10 @@ struct ImportReport {
     int UnreadableCount() const;
 
     static void Note(std::vector<StatementTally>& list, std::string_view kind, int line, std::string_view reason);
+    // Cuts a text to at most limit bytes on a character boundary, counting
+    // what it drops.
+    void Cut(std::string& text, size_t limit);
+
+    static constexpr size_t kMaxNameBytes = 1024;       // longest name kept
+    static constexpr size_t kMaxTextBytes = 64 * 1024;  // longest type, default, check or comment kept
 };
