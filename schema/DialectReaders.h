@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <functional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 struct ImportReport;
 
@@ -18,3 +20,8 @@ bool ReadPostgresScript(std::string_view script, SchemaDescription& description,
 // SQLite through the engine itself, in a private in-memory database.
 bool ReadSqliteScript(std::string_view script, SchemaDescription& description, ImportReport& report,
                       const ReaderProgress& progress);
+
+// Where the PostgreSQL reader cuts a script into statements (begin, end
+// offsets, the end past the semicolon), by the server's lexical rules; psql
+// lines and COPY data are no statements.
+std::vector<std::pair<size_t, size_t>> PostgresStatementSpans(std::string_view script);

@@ -745,3 +745,14 @@ bool ReadPostgresScript(std::string_view script, SchemaDescription& description,
     CPostgresReader reader(text, report);
     return reader.Read(progress, description);
 }
+
+std::vector<std::pair<size_t, size_t>> PostgresStatementSpans(std::string_view script)
+{
+    std::string text(script);
+    ImportReport report;
+    bool stopped = false;
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const Statement& s : SplitStatements(text, report, {}, stopped))
+        spans.emplace_back(s.begin, s.end);
+    return spans;
+}
