@@ -53,7 +53,7 @@ private:
         int line = 0;
     };
 
-    bool ReadStatement(size_t end);
+    bool ReadStatement();
     void Dispatch(const SqlToken& first, std::string& kind);
     void CreateTable(const SqlToken& first);
     void CreateIndex(bool unique);

@@ -260,7 +260,7 @@ public:
                 return false;
             first = last;
         }
-        description = m_builder.Finish(m_report);
+        description = m_builder.Finish();
         return true;
     }
 

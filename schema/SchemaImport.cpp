@@ -288,7 +288,7 @@ ScriptImport ReadSchemaText(std::string_view script, SqlDialect dialect, const I
         CTolerantReader reader(text, dialect, builder, result.report);
         reader.SetProgress(progress);
         finished = reader.ReadAll();
-        result.description = builder.Finish(result.report);
+        result.description = builder.Finish();
         break;
     }
     case SqlDialect::Auto:

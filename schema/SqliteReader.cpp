@@ -294,7 +294,7 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
     ImportReport scratchReport;
     CTolerantReader reader(sql, SqlDialect::Sqlite, scratch, scratchReport);
     reader.ReadAll();
-    SchemaDescription parsed = scratch.Finish(scratchReport);
+    SchemaDescription parsed = scratch.Finish();
     if (parsed.tables.size() == 1) {
         const SchemaTable& source = parsed.tables.front();
         table.checks = source.checks;
@@ -397,6 +397,6 @@ bool ReadSqliteScript(std::string_view script, SchemaDescription& description, I
         if (table)
             ReadTable(catalog, name, sql, *table, report);
     }
-    description = builder.Finish(report);
+    description = builder.Finish();
     return true;
 }
