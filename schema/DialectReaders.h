@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -14,8 +15,9 @@ struct ImportReport;
 // bytes and calls progress with the offset reached (false stops it).
 using ReaderProgress = std::function<bool(size_t)>;
 
-// PostgreSQL through libpg_query, the server's own parser.
-bool ReadPostgresScript(std::string_view script, SchemaDescription& description, ImportReport& report,
+// PostgreSQL through libpg_query, the server's own parser. Blanks psql
+// lines and COPY data out of the script in place.
+bool ReadPostgresScript(std::string& script, SchemaDescription& description, ImportReport& report,
                         const ReaderProgress& progress);
 // SQLite through the engine itself, in a private in-memory database.
 bool ReadSqliteScript(std::string_view script, SchemaDescription& description, ImportReport& report,

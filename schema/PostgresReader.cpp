@@ -738,11 +738,10 @@ private:
 
 } // namespace
 
-bool ReadPostgresScript(std::string_view script, SchemaDescription& description, ImportReport& report,
+bool ReadPostgresScript(std::string& script, SchemaDescription& description, ImportReport& report,
                         const ReaderProgress& progress)
 {
-    std::string text(script);
-    CPostgresReader reader(text, report);
+    CPostgresReader reader(script, report);
     return reader.Read(progress, description);
 }
 
