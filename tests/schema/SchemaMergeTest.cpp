@@ -2,6 +2,7 @@
 #include "CKorvoDoc.h"
 #include "CSchemaMerge.h"
 #include "FakeSurface.h"
+#include "ImportSummary.h"
 #include "SchemaImport.h"
 
 #include <gtest/gtest.h>
@@ -105,4 +106,24 @@ TEST(SchemaMerge, ReimportUpdatesTablesInPlaceAndKeepsDescriptionsTheScriptDoesN
     EXPECT_TRUE(columns[0]->m_bRequired);
     EXPECT_EQ(columns[1]->m_strName, "c");
     EXPECT_EQ(doc.FindTable("t")->m_def.m_strDescription, "drawn by hand");
+}
+
+TEST(SchemaMerge, SummarySaysWhatCameInFromWhereAndWhatWasLeftOut)
+{
+    const ScriptImport read = ReadSchemaText("CREATE TABLE a (x int, y int, UNIQUE (x, y));\n"
+                                             "INSERT INTO a VALUES (1, 2);\nINSERT INTO a VALUES (3, 4);\n"
+                                             "CREATE TABLE b (x int REFERENCES a (x),, z int);\n"
+                                             "CREATE TABLE c (x int REFERENCES a (x));\n",
+                                             SqlDialect::MySql);
+    CKorvoDoc doc;
+    FakeSurface surface;
+    const MergeResult merged = CSchemaMerge(doc, surface, kCanvas).Merge(read.description);
+    EXPECT_EQ(ImportSummaryText(read.report, merged),
+              "Imported 2 tables and 1 relation from MySQL/MariaDB.\n"
+              "Skipped 2 statements: INSERT x2 (lines 2, 3)\n"
+              "Could not read 1 statement: CREATE TABLE x1 (line 4: expected a name at \",\")\n"
+              "Not shown: UNIQUE (x, y) of a\n");
+    EXPECT_EQ(ImportSummaryLines(read.report, merged),
+              "Imported 2 tables and 1 relation from MySQL/MariaDB.\n"
+              "2 statements skipped, 1 statement could not be read (first at line 4), 1 not shown.\n");
 }
