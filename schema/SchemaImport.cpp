@@ -191,7 +191,7 @@ SqlDialect DetectDialect(std::string_view script)
 {
     // Cues are read from the script's start, where dumps and tools name
     // themselves and the first tables stand.
-    const size_t kWindow = size_t(4) << 20;
+    const size_t kWindow = size_t(1) << 20;
     std::string text(script.substr(0, std::min(script.size(), kWindow)));
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
