@@ -3,6 +3,8 @@
 // schema, and each failure a person can meet.
 #include "CKorvoDoc.h"
 #include "CSchemaMerge.h"
+#include "CatalogText.h"
+#include "TestFiles.h"
 #include "FakeSurface.h"
 #include "LiveTestSupport.h"
 
@@ -157,6 +159,10 @@ TEST_F(MariaDbCatalogTest, ChinookMatchesTheCatalog)
     const MergeResult merged = MergeIntoNewDiagram(read.value);
     EXPECT_EQ(merged.tablesCreated, 11);
     EXPECT_EQ(merged.relationsAdded, 11);
+
+    // And the catalog scripts/capture-catalogs took for the script readers.
+    EXPECT_EQ(CatalogText(read.value),
+              ReadWholeFile(std::string(KORVO_SOURCE_DIR) + "/tests/schema/expected/chinook.mysql.catalog"));
 }
 
 TEST_F(MariaDbCatalogTest, FeatureShapesAreRead)
