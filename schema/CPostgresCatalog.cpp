@@ -9,12 +9,13 @@
 #include <charconv>
 #include <poll.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kReadSteps = 4;
+constexpr int kReadSteps = 5;
 
 // Tables of the chosen schemas: plain and partitioned tables, not their
 // partitions (the parent shows them), views, sequences or foreign tables.
@@ -27,54 +28,68 @@ constexpr const char* kListTables =
     " ORDER BY s.nsp, c.relname";
 
 constexpr const char* kReadTables =
-    "SELECT t.ord, c.oid, d.description"
+    "SELECT t.ord, c.oid"
     " FROM unnest($1::text[], $2::text[]) WITH ORDINALITY AS t(nsp, rel, ord)"
     " JOIN pg_catalog.pg_namespace n ON n.nspname = t.nsp"
-    " JOIN pg_catalog.pg_class c ON c.relnamespace = n.oid AND c.relname = t.rel AND c.relkind IN ('r', 'p')"
-    " LEFT JOIN pg_catalog.pg_description d ON d.objoid = c.oid"
-    " AND d.classoid = 'pg_catalog.pg_class'::pg_catalog.regclass AND d.objsubid = 0";
+    " JOIN pg_catalog.pg_class c ON c.relnamespace = n.oid AND c.relname = t.rel AND c.relkind IN ('r', 'p')";
 
-// pg_get_expr reads the catalog as it is now, not as the transaction's
-// snapshot shows it: it returns NULL for a table dropped since the read
-// began, which the read then reports.
 constexpr const char* kReadColumns =
-    "SELECT a.attrelid, a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), a.attnotnull,"
-    " a.attgenerated <> '', ad.adbin IS NOT NULL, pg_catalog.pg_get_expr(ad.adbin, ad.adrelid), d.description"
+    "SELECT a.attrelid, a.attnum, a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), a.attnotnull"
     " FROM pg_catalog.pg_attribute a"
-    " LEFT JOIN pg_catalog.pg_attrdef ad ON ad.adrelid = a.attrelid AND ad.adnum = a.attnum"
-    " LEFT JOIN pg_catalog.pg_description d ON d.objoid = a.attrelid"
-    " AND d.classoid = 'pg_catalog.pg_class'::pg_catalog.regclass AND d.objsubid = a.attnum"
     " WHERE a.attrelid = ANY ($1::pg_catalog.oid[]) AND a.attnum > 0 AND NOT a.attisdropped"
     " ORDER BY a.attrelid, a.attnum";
 
-// Primary keys, foreign keys and checks, one row per key column with both
-// column lists in declared order. Copies of a foreign key that PostgreSQL
-// keeps for each partition of a partitioned table (conparentid) are left
-// out.
+// A default cannot name a column, so it is rendered without its table:
+// rendering with the table opens and locks it, which for thousands of
+// tables costs more than all the rest of the read and can run out of lock
+// space. The expression of a generated column is no default.
+constexpr const char* kReadDefaults =
+    "SELECT d.adrelid, d.adnum, pg_catalog.pg_get_expr(d.adbin, 0)"
+    " FROM pg_catalog.pg_attrdef d"
+    " JOIN pg_catalog.pg_attribute a ON a.attrelid = d.adrelid AND a.attnum = d.adnum"
+    " WHERE d.adrelid = ANY ($1::pg_catalog.oid[]) AND a.attgenerated = ''";
+
+constexpr const char* kReadComments =
+    "SELECT objoid, objsubid, description FROM pg_catalog.pg_description"
+    " WHERE classoid = 'pg_catalog.pg_class'::pg_catalog.regclass AND objoid = ANY ($1::pg_catalog.oid[])";
+
+// Primary keys, foreign keys and checks with their column numbers in
+// declared order. Copies of a foreign key that PostgreSQL keeps for each
+// partition of a partitioned table (conparentid) are left out.
 constexpr const char* kReadConstraints =
-    "SELECT con.conrelid, con.contype, con.conname, ka.attname, fa.attname, fn.nspname, fc.relname,"
-    " con.conbin IS NOT NULL, pg_catalog.pg_get_expr(con.conbin, con.conrelid)"
+    "SELECT con.conrelid, con.oid, con.contype, con.conname, con.conkey, con.confrelid, con.confkey,"
+    " fn.nspname, fc.relname"
     " FROM pg_catalog.pg_constraint con"
-    " LEFT JOIN LATERAL unnest(con.conkey, con.confkey) WITH ORDINALITY AS k(attnum, fattnum, ord) ON true"
-    " LEFT JOIN pg_catalog.pg_attribute ka ON ka.attrelid = con.conrelid AND ka.attnum = k.attnum"
-    " LEFT JOIN pg_catalog.pg_attribute fa ON fa.attrelid = con.confrelid AND fa.attnum = k.fattnum"
     " LEFT JOIN pg_catalog.pg_class fc ON fc.oid = con.confrelid"
     " LEFT JOIN pg_catalog.pg_namespace fn ON fn.oid = fc.relnamespace"
     " WHERE con.conrelid = ANY ($1::pg_catalog.oid[]) AND con.contype IN ('p', 'f', 'c')"
     " AND con.conparentid = 0"
-    " ORDER BY con.conrelid, con.contype, con.conname, k.ord";
+    " ORDER BY con.conrelid, con.conname";
+
+// Column names of tables that foreign keys refer to but the read leaves out.
+constexpr const char* kReadReferencedColumns =
+    "SELECT attrelid, attnum, attname FROM pg_catalog.pg_attribute"
+    " WHERE attrelid = ANY ($1::pg_catalog.oid[]) AND attnum > 0";
+
+// A check names columns, so it is rendered with its table, which opens and
+// locks the table until the (sub)transaction ends: in batches, each rolled
+// back to a savepoint so its locks go with it. pg_get_expr reads the
+// catalog as it is now, not as the snapshot shows it: it gives NULL for a
+// table dropped since the read began, which the read then reports.
+constexpr const char* kReadChecks =
+    "SELECT con.oid, pg_catalog.pg_get_expr(con.conbin, con.conrelid) FROM pg_catalog.pg_constraint con"
+    " WHERE con.oid = ANY ($1::pg_catalog.oid[])";
+constexpr size_t kChecksPerBatch = 500;
 
 // Unique indexes over plain columns, the ones behind UNIQUE constraints
 // among them; partial and expression indexes say nothing a column can show.
 constexpr const char* kReadUniqueIndexes =
-    "SELECT i.indrelid, ic.relname, a.attname"
+    "SELECT i.indrelid, i.indkey, i.indnkeyatts"
     " FROM pg_catalog.pg_index i"
     " JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid"
-    " CROSS JOIN LATERAL unnest(i.indkey::pg_catalog.int2[]) WITH ORDINALITY AS k(attnum, ord)"
-    " JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum"
     " WHERE i.indrelid = ANY ($1::pg_catalog.oid[]) AND i.indisunique AND NOT i.indisprimary"
-    " AND i.indpred IS NULL AND i.indexprs IS NULL AND k.ord <= i.indnkeyatts"
-    " ORDER BY i.indrelid, ic.relname, k.ord";
+    " AND i.indpred IS NULL AND i.indexprs IS NULL"
+    " ORDER BY i.indrelid, ic.relname";
 
 // A text[] literal: every element quoted, so no name can end it early.
 std::string ArrayLiteral(const std::vector<std::string>& items)
@@ -106,6 +121,43 @@ bool ToBool(const char* text)
 {
     return text[0] == 't';
 }
+
+// The numbers of an int2[] ("{1,2}") or int2vector ("1 2") text.
+std::vector<int> Numbers(const char* text)
+{
+    std::vector<int> numbers;
+    const char* end = text + std::char_traits<char>::length(text);
+    for (const char* p = text; p < end;) {
+        if (*p == '-' || (*p >= '0' && *p <= '9')) {
+            int value = 0;
+            p = std::from_chars(p, end, value).ptr;
+            numbers.push_back(value);
+        } else {
+            ++p;
+        }
+    }
+    return numbers;
+}
+
+// Column names by their numbers, for one table.
+struct ColumnNumbers {
+    std::vector<std::string> names; // by attnum; empty where none
+
+    void Add(int number, std::string name)
+    {
+        if (number < 1)
+            return;
+        if (static_cast<size_t>(number) >= names.size())
+            names.resize(static_cast<size_t>(number) + 1);
+        names[static_cast<size_t>(number)] = std::move(name);
+    }
+    const std::string* Find(int number) const
+    {
+        return number > 0 && static_cast<size_t>(number) < names.size() && !names[static_cast<size_t>(number)].empty()
+                   ? &names[static_cast<size_t>(number)]
+                   : nullptr;
+    }
+};
 
 } // namespace
 
@@ -412,8 +464,10 @@ LiveResult<SchemaDescription> CPostgresCatalog::ReadTables(const std::vector<Qua
         result.error = std::move(error);
         return std::move(result);
     };
-
     Result rows;
+    auto value = [&rows](int row, int column) { return PQgetvalue(rows.get(), row, column); };
+    auto isNull = [&rows](int row, int column) { return PQgetisnull(rows.get(), row, column) != 0; };
+
     if (!Step(0, kReadSteps, "Reading tables"))
         return fail(Cancelled());
     // One snapshot for every query: the catalog as it was when the first
@@ -430,27 +484,31 @@ LiveResult<SchemaDescription> CPostgresCatalog::ReadTables(const std::vector<Qua
     if (LiveError error = Run(kReadTables, {ArrayLiteral(schemas), ArrayLiteral(names)}, "Reading the tables", rows);
         error.Failed())
         return fail(std::move(error));
-    std::unordered_map<uint32_t, SchemaTable*> byOid;
+    struct Read {
+        SchemaTable* table;
+        ColumnNumbers columns;
+    };
+    std::unordered_map<uint32_t, Read> byOid;
     std::string oids = "{";
     for (int row = 0; row < PQntuples(rows.get()); ++row) {
-        const size_t ordinal = ToOid(PQgetvalue(rows.get(), row, 0));
+        const size_t ordinal = ToOid(value(row, 0));
         if (ordinal < 1 || ordinal > assembly.Size())
             continue;
         SchemaTable& table = assembly.At(ordinal - 1);
         assembly.MarkFound(table);
-        const char* oid = PQgetvalue(rows.get(), row, 1);
-        byOid.emplace(ToOid(oid), &table);
-        if (oids.size() > 1)
-            oids += ',';
-        oids += oid;
-        table.comment = PQgetvalue(rows.get(), row, 2);
+        byOid.emplace(ToOid(value(row, 1)), Read{&table, {}});
+        oids += (oids.size() > 1 ? "," : "") + std::string(value(row, 1));
     }
     oids += '}';
     if (const QualifiedTable* missing = assembly.FirstMissing())
         return fail(TableGoneError(*missing, false));
-    auto tableOf = [&](int row) -> SchemaTable* {
-        auto it = byOid.find(ToOid(PQgetvalue(rows.get(), row, 0)));
-        return it == byOid.end() ? nullptr : it->second;
+    auto readOf = [&](int row) -> Read* {
+        auto it = byOid.find(ToOid(value(row, 0)));
+        return it == byOid.end() ? nullptr : &it->second;
+    };
+    auto columnOf = [&](Read* read, int number) -> SchemaColumn* {
+        const std::string* name = read ? read->columns.Find(number) : nullptr;
+        return name ? read->table->FindColumn(*name) : nullptr;
     };
 
     if (!Step(1, kReadSteps, "Reading columns"))
@@ -458,77 +516,147 @@ LiveResult<SchemaDescription> CPostgresCatalog::ReadTables(const std::vector<Qua
     if (LiveError error = Run(kReadColumns, {oids}, "Reading the columns", rows); error.Failed())
         return fail(std::move(error));
     for (int row = 0; row < PQntuples(rows.get()); ++row) {
-        SchemaTable* table = tableOf(row);
-        if (!table)
+        Read* read = readOf(row);
+        if (!read)
             continue;
-        SchemaColumn& column = table->columns.emplace_back();
-        column.name = PQgetvalue(rows.get(), row, 1);
-        column.type = PQgetvalue(rows.get(), row, 2);
-        column.notNull = ToBool(PQgetvalue(rows.get(), row, 3));
-        const bool generated = ToBool(PQgetvalue(rows.get(), row, 4));
-        if (ToBool(PQgetvalue(rows.get(), row, 5)) && PQgetisnull(rows.get(), row, 6))
-            return fail(TableGoneError({table->schema, table->name}, true));
-        // The expression of a generated column is no default.
-        if (!generated)
-            column.defaultValue = PQgetvalue(rows.get(), row, 6);
-        column.comment = PQgetvalue(rows.get(), row, 7);
+        SchemaColumn& column = read->table->columns.emplace_back();
+        column.name = value(row, 2);
+        column.type = value(row, 3);
+        column.notNull = ToBool(value(row, 4));
+        read->columns.Add(std::atoi(value(row, 1)), column.name);
     }
-
-    if (!Step(2, kReadSteps, "Reading keys and checks"))
-        return fail(Cancelled());
-    if (LiveError error = Run(kReadConstraints, {oids}, "Reading the keys and checks", rows); error.Failed())
+    if (LiveError error = Run(kReadDefaults, {oids}, "Reading the defaults", rows); error.Failed())
         return fail(std::move(error));
-    const int count = PQntuples(rows.get());
-    for (int row = 0; row < count;) {
-        SchemaTable* table = tableOf(row);
-        const std::string owner = PQgetvalue(rows.get(), row, 0);
-        const char type = PQgetvalue(rows.get(), row, 1)[0];
-        const std::string name = PQgetvalue(rows.get(), row, 2);
-        std::vector<std::string> columns;
-        std::vector<std::string> refColumns;
-        const int first = row;
-        for (; row < count && owner == PQgetvalue(rows.get(), row, 0) && type == PQgetvalue(rows.get(), row, 1)[0] &&
-               name == PQgetvalue(rows.get(), row, 2);
-             ++row) {
-            if (!PQgetisnull(rows.get(), row, 3))
-                columns.emplace_back(PQgetvalue(rows.get(), row, 3));
-            if (!PQgetisnull(rows.get(), row, 4))
-                refColumns.emplace_back(PQgetvalue(rows.get(), row, 4));
-        }
-        if (!table)
+    for (int row = 0; row < PQntuples(rows.get()); ++row)
+        if (SchemaColumn* column = columnOf(readOf(row), std::atoi(value(row, 1))))
+            column->defaultValue = value(row, 2);
+    if (LiveError error = Run(kReadComments, {oids}, "Reading the comments", rows); error.Failed())
+        return fail(std::move(error));
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        Read* read = readOf(row);
+        const int number = std::atoi(value(row, 1));
+        if (read && number == 0)
+            read->table->comment = value(row, 2);
+        else if (SchemaColumn* column = columnOf(read, number))
+            column->comment = value(row, 2);
+    }
+
+    if (!Step(2, kReadSteps, "Reading keys"))
+        return fail(Cancelled());
+    if (LiveError error = Run(kReadConstraints, {oids}, "Reading the keys", rows); error.Failed())
+        return fail(std::move(error));
+    struct Constraint {
+        Read* read;
+        char type;
+        std::string name;
+        std::vector<int> columns;
+        uint32_t refOid;
+        std::vector<int> refColumns;
+        std::string refSchema;
+        std::string refTable;
+    };
+    std::vector<Constraint> constraints;
+    std::vector<std::string> checkOids;
+    std::unordered_map<uint32_t, ColumnNumbers> elsewhere; // referenced tables the read leaves out
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        Read* read = readOf(row);
+        if (!read)
             continue;
-        if (type == 'p') {
-            CCatalogAssembly::AddPrimaryKey(*table, std::move(columns));
-        } else if (type == 'f') {
-            SchemaForeignKey& key = table->foreignKeys.emplace_back();
-            key.name = name;
+        Constraint constraint{read, value(row, 2)[0], value(row, 3), Numbers(value(row, 4)),
+                              ToOid(value(row, 5)), Numbers(value(row, 6)), value(row, 7), value(row, 8)};
+        if (constraint.type == 'c')
+            checkOids.emplace_back(value(row, 1));
+        if (constraint.type == 'f' && !byOid.count(constraint.refOid))
+            elsewhere.try_emplace(constraint.refOid);
+        constraints.push_back(std::move(constraint));
+    }
+    if (!elsewhere.empty()) {
+        std::string outside = "{";
+        for (const auto& [oid, unused] : elsewhere)
+            outside += (outside.size() > 1 ? "," : "") + std::to_string(oid);
+        outside += '}';
+        if (LiveError error = Run(kReadReferencedColumns, {outside}, "Reading the keys", rows); error.Failed())
+            return fail(std::move(error));
+        for (int row = 0; row < PQntuples(rows.get()); ++row)
+            elsewhere[ToOid(value(row, 0))].Add(std::atoi(value(row, 1)), value(row, 2));
+    }
+
+    if (!Step(3, kReadSteps, "Reading checks"))
+        return fail(Cancelled());
+    std::unordered_map<uint32_t, std::string> checkText;
+    std::unordered_set<uint32_t> checkGone;
+    for (size_t first = 0; first < checkOids.size(); first += kChecksPerBatch) {
+        std::string batch = "{";
+        for (size_t i = first; i < std::min(checkOids.size(), first + kChecksPerBatch); ++i)
+            batch += (batch.size() > 1 ? "," : "") + checkOids[i];
+        batch += '}';
+        Result ignored;
+        if (LiveError error = Run("SAVEPOINT korvo_checks", {}, "Reading the checks", ignored); error.Failed())
+            return fail(std::move(error));
+        if (LiveError error = Run(kReadChecks, {batch}, "Reading the checks", rows); error.Failed())
+            return fail(std::move(error));
+        if (LiveError error = Run("ROLLBACK TO SAVEPOINT korvo_checks", {}, "Reading the checks", ignored);
+            error.Failed())
+            return fail(std::move(error));
+        for (int row = 0; row < PQntuples(rows.get()); ++row) {
+            if (isNull(row, 1))
+                checkGone.insert(ToOid(value(row, 0)));
+            else
+                checkText.emplace(ToOid(value(row, 0)), value(row, 1));
+        }
+    }
+    // Checks in the order read, with their oids in the order collected.
+    size_t nextCheck = 0;
+    for (Constraint& constraint : constraints) {
+        SchemaTable& table = *constraint.read->table;
+        auto names = [](const ColumnNumbers* numbers, const std::vector<int>& list) {
+            std::vector<std::string> out;
+            for (int number : list)
+                if (const std::string* name = numbers ? numbers->Find(number) : nullptr)
+                    out.push_back(*name);
+            return out;
+        };
+        std::vector<std::string> columns = names(&constraint.read->columns, constraint.columns);
+        if (constraint.type == 'p') {
+            CCatalogAssembly::AddPrimaryKey(table, std::move(columns));
+        } else if (constraint.type == 'f') {
+            auto inside = byOid.find(constraint.refOid);
+            const ColumnNumbers* refNumbers =
+                inside != byOid.end() ? &inside->second.columns : &elsewhere[constraint.refOid];
+            SchemaForeignKey& key = table.foreignKeys.emplace_back();
+            key.name = constraint.name;
             key.columns = std::move(columns);
-            key.refSchema = PQgetvalue(rows.get(), first, 5);
-            key.refTable = PQgetvalue(rows.get(), first, 6);
-            key.refColumns = std::move(refColumns);
+            key.refSchema = constraint.refSchema;
+            key.refTable = constraint.refTable;
+            key.refColumns = names(refNumbers, constraint.refColumns);
         } else {
-            if (ToBool(PQgetvalue(rows.get(), first, 7)) && PQgetisnull(rows.get(), first, 8))
-                return fail(TableGoneError({table->schema, table->name}, true));
-            CCatalogAssembly::AddCheck(*table, columns.size() == 1 ? columns.front() : std::string(),
-                                       StripOuterParentheses(PQgetvalue(rows.get(), first, 8)));
+            const uint32_t oid = ToOid(checkOids[nextCheck++].c_str());
+            if (checkGone.count(oid))
+                return fail(TableGoneError({table.schema, table.name}, true));
+            auto text = checkText.find(oid);
+            if (text == checkText.end())
+                return fail(TableGoneError({table.schema, table.name}, true));
+            CCatalogAssembly::AddCheck(table, columns.size() == 1 ? columns.front() : std::string(),
+                                       StripOuterParentheses(text->second));
         }
     }
 
-    if (!Step(3, kReadSteps, "Reading unique indexes"))
+    if (!Step(4, kReadSteps, "Reading unique indexes"))
         return fail(Cancelled());
     if (LiveError error = Run(kReadUniqueIndexes, {oids}, "Reading the unique indexes", rows); error.Failed())
         return fail(std::move(error));
-    const int indexRows = PQntuples(rows.get());
-    for (int row = 0; row < indexRows;) {
-        SchemaTable* table = tableOf(row);
-        const std::string owner = PQgetvalue(rows.get(), row, 0);
-        const std::string index = PQgetvalue(rows.get(), row, 1);
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        Read* read = readOf(row);
+        if (!read)
+            continue;
+        std::vector<int> numbers = Numbers(value(row, 1));
+        numbers.resize(std::min(numbers.size(), static_cast<size_t>(std::max(0, std::atoi(value(row, 2))))));
         std::vector<std::string> columns;
-        for (; row < indexRows && owner == PQgetvalue(rows.get(), row, 0) && index == PQgetvalue(rows.get(), row, 1);
-             ++row)
-            columns.emplace_back(PQgetvalue(rows.get(), row, 2));
-        if (table)
-            CCatalogAssembly::AddUnique(*table, std::move(columns));
+        for (int number : numbers)
+            if (const std::string* name = read->columns.Find(number))
+                columns.push_back(*name);
+        if (columns.size() == numbers.size())
+            CCatalogAssembly::AddUnique(*read->table, std::move(columns));
     }
     result.value = assembly.Finish();
     return result;

@@ -11,11 +11,12 @@ struct pg_conn;
 struct pg_result;
 
 // Reads the catalog of a PostgreSQL database through libpq: pg_class,
-// pg_attribute, pg_constraint and pg_index, each asked once for all chosen
-// tables, in one REPEATABLE READ READ ONLY transaction so the answers agree.
-// Queries run asynchronously: the progress callback is polled while the
-// server works, and a server that stops answering fails the read after the
-// read timeout instead of hanging it.
+// pg_attribute, pg_attrdef, pg_description, pg_constraint and pg_index, each
+// asked once for all chosen tables (checks in batches), in one REPEATABLE
+// READ READ ONLY transaction so the answers agree. Queries run
+// asynchronously: the progress callback is polled while the server works,
+// and a server that stops answering fails the read after the read timeout
+// instead of hanging it.
 class CPostgresCatalog final : public CLiveDatabase {
 public:
     // Connects with libpq's own defaults (PGHOST, PGPASSWORD, ~/.pgpass ...)

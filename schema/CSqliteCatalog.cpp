@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -45,6 +44,27 @@ std::string FoldName(std::string_view name)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return folded;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view TextView(sqlite3_stmt* statement, int column)
+{
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text ? std::string_view(reinterpret_cast<const char*>(text),
+                                   static_cast<size_t>(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
 }
 
 // The file: URI of a path, with every byte outside the unreserved set
@@ -82,18 +102,32 @@ struct TableFacts {
     std::string sql;
     std::vector<std::string> columns;
     std::vector<std::pair<int, std::string>> primaryKey; // position, column
+    SchemaTable* chosen = nullptr;                       // its description, when it is read
 };
 
 } // namespace
 
 struct CSqliteCatalog::Catalog {
     std::vector<TableFacts> tables;
+    std::unordered_map<std::string, size_t> byName;
     std::unordered_map<std::string, size_t> byFoldedName;
+    TableFacts* last = nullptr;
 
+    // A table by a name as a foreign key writes it, in any letter case.
     TableFacts* Find(std::string_view name)
     {
         auto it = byFoldedName.find(FoldName(name));
         return it == byFoldedName.end() ? nullptr : &tables[it->second];
+    }
+    // The table a pragma row names, exactly; a table's rows come together.
+    TableFacts* OfRow(sqlite3_stmt* row)
+    {
+        const std::string_view name = TextView(row, 0);
+        if (last && last->name == name)
+            return last;
+        auto it = byName.find(std::string(name));
+        last = it == byName.end() ? nullptr : &tables[it->second];
+        return last;
     }
 };
 
@@ -252,25 +286,37 @@ bool CSqliteCatalog::Step(const ProgressCallback& progress, int done, int total,
 // Every base table of the main schema with its CREATE text, in name order.
 LiveError CSqliteCatalog::ReadCatalog(Catalog& catalog)
 {
-    static const char* const sql =
-        "SELECT l.name, l.wr, s.sql FROM pragma_table_list AS l"
-        " JOIN main.sqlite_schema AS s ON s.type = 'table' AND s.name = l.name"
-        " WHERE l.schema = 'main' AND l.type = 'table' AND l.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
-        " ORDER BY l.name";
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr) != SQLITE_OK)
-        return Error("Listing the tables");
-    Statement statement(raw);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        TableFacts table;
-        table.name = Text(raw, 0);
-        table.withoutRowid = sqlite3_column_int(raw, 1) != 0;
-        table.sql = Text(raw, 2);
-        catalog.byFoldedName.emplace(FoldName(table.name), catalog.tables.size());
-        catalog.tables.push_back(std::move(table));
+    auto rows = [this](const char* sql, auto&& onRow) -> LiveError {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &raw, nullptr) != SQLITE_OK)
+            return Error("Listing the tables");
+        Statement statement(raw);
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+            onRow(raw);
+        return rc == SQLITE_DONE ? LiveError() : Error("Listing the tables");
+    };
+    // Two queries joined here: joined in SQL, SQLite looks each name up in
+    // a schema hash that grows slow past some thousand tables.
+    LiveError error = rows("SELECT name, wr FROM pragma_table_list"
+                           " WHERE schema = 'main' AND type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                           [&](sqlite3_stmt* row) {
+                               TableFacts& table = catalog.tables.emplace_back();
+                               table.name = Text(row, 0);
+                               table.withoutRowid = sqlite3_column_int(row, 1) != 0;
+                           });
+    if (error.Failed())
+        return error;
+    std::sort(catalog.tables.begin(), catalog.tables.end(),
+              [](const TableFacts& a, const TableFacts& b) { return a.name < b.name; });
+    for (size_t i = 0; i < catalog.tables.size(); ++i) {
+        catalog.byFoldedName.emplace(FoldName(catalog.tables[i].name), i);
+        catalog.byName.emplace(catalog.tables[i].name, i);
     }
-    return rc == SQLITE_DONE ? LiveError() : Error("Listing the tables");
+    return rows("SELECT name, sql FROM main.sqlite_schema WHERE type = 'table'", [&](sqlite3_stmt* row) {
+        if (TableFacts* table = catalog.OfRow(row))
+            table->sql = Text(row, 1);
+    });
 }
 
 LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<QualifiedTable>& tables,
@@ -323,21 +369,23 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
     Catalog catalog;
     if (LiveError error = ReadCatalog(catalog); error.Failed())
         return fail(std::move(error));
-    for (const TableFacts& facts : catalog.tables)
-        if (SchemaTable* table = assembly.Find("main", facts.name))
-            assembly.MarkFound(*table);
+    for (TableFacts& facts : catalog.tables)
+        if ((facts.chosen = assembly.Find("main", facts.name)))
+            assembly.MarkFound(*facts.chosen);
     if (const QualifiedTable* missing = assembly.FirstMissing())
         return fail(TableGoneError(*missing, false));
 
     if (!Step(progress, 1, kReadSteps, "Reading columns"))
         return fail(cancelled());
+    // The queries leave the order to SQLite: each table's rows come
+    // together and in their own order, and sorting them all costs more than
+    // the query.
     LiveError error = query(
         "SELECT l.name, c.name, c.type, c.\"notnull\", c.dflt_value, c.pk"
         " FROM pragma_table_list AS l, pragma_table_xinfo(l.name, 'main') AS c"
-        " WHERE l.schema = 'main' AND l.type = 'table' AND l.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
-        " ORDER BY l.name, c.cid",
+        " WHERE l.schema = 'main' AND l.type = 'table' AND l.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
         "Reading the columns", [&](sqlite3_stmt* row) {
-            TableFacts* facts = catalog.Find(Text(row, 0));
+            TableFacts* facts = catalog.OfRow(row);
             if (!facts)
                 return;
             std::string name = Text(row, 1);
@@ -345,7 +393,7 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
             if (pk > 0)
                 facts->primaryKey.emplace_back(pk, name);
             facts->columns.push_back(name);
-            if (SchemaTable* table = assembly.Find("main", facts->name)) {
+            if (SchemaTable* table = facts->chosen) {
                 SchemaColumn& column = table->columns.emplace_back();
                 column.name = std::move(name);
                 column.type = Text(row, 2);
@@ -377,53 +425,60 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
     if (!Step(progress, 2, kReadSteps, "Reading unique keys"))
         return fail(cancelled());
     struct Unique {
+        SchemaTable* table;
+        std::string index;
         std::vector<std::string> columns;
         bool expression = false;
     };
-    std::map<std::pair<SchemaTable*, std::string>, Unique> uniques;
+    std::vector<Unique> uniques;
     error = query("SELECT l.name, il.name, ii.name"
                   " FROM pragma_table_list AS l, pragma_index_list(l.name, 'main') AS il,"
                   " pragma_index_info(il.name, 'main') AS ii"
                   " WHERE l.schema = 'main' AND l.type = 'table' AND il.\"unique\" AND NOT il.partial"
-                  " AND il.origin <> 'pk' ORDER BY l.name, il.name, ii.seqno",
+                  " AND il.origin <> 'pk'",
                   "Reading the unique keys", [&](sqlite3_stmt* row) {
-                      SchemaTable* table = assembly.Find("main", Text(row, 0));
-                      if (!table)
+                      TableFacts* facts = catalog.OfRow(row);
+                      if (!facts || !facts->chosen)
                           return;
-                      Unique& unique = uniques[{table, Text(row, 1)}];
+                      const std::string_view index = TextView(row, 1);
+                      if (uniques.empty() || uniques.back().table != facts->chosen || uniques.back().index != index)
+                          uniques.push_back({facts->chosen, std::string(index), {}, false});
                       if (IsNull(row, 2))
-                          unique.expression = true;
+                          uniques.back().expression = true;
                       else
-                          unique.columns.push_back(Text(row, 2));
+                          uniques.back().columns.push_back(Text(row, 2));
                   });
     if (error.Failed())
         return fail(std::move(error));
-    for (auto& [key, unique] : uniques)
+    // A table's keys in the order of their index names.
+    std::stable_sort(uniques.begin(), uniques.end(), [](const Unique& a, const Unique& b) {
+        return a.table != b.table ? a.table < b.table : a.index < b.index;
+    });
+    for (Unique& unique : uniques)
         if (!unique.expression)
-            CCatalogAssembly::AddUnique(*key.first, std::move(unique.columns));
+            CCatalogAssembly::AddUnique(*unique.table, std::move(unique.columns));
 
     if (!Step(progress, 3, kReadSteps, "Reading foreign keys"))
         return fail(cancelled());
     struct Reference {
-        SchemaTable* table;
+        TableFacts* facts;
+        int id;
         SchemaForeignKey key;
         bool implicitTarget = false;
     };
     std::vector<Reference> references;
-    std::pair<SchemaTable*, int> current{nullptr, -1};
-    // pragma_foreign_key_list numbers a table's keys from the last declared.
     error = query("SELECT l.name, f.id, f.\"table\", f.\"from\", f.\"to\""
                   " FROM pragma_table_list AS l, pragma_foreign_key_list(l.name, 'main') AS f"
-                  " WHERE l.schema = 'main' AND l.type = 'table' ORDER BY l.name, f.id DESC, f.seq",
+                  " WHERE l.schema = 'main' AND l.type = 'table'",
                   "Reading the foreign keys", [&](sqlite3_stmt* row) {
-                      SchemaTable* table = assembly.Find("main", Text(row, 0));
-                      if (!table)
+                      TableFacts* facts = catalog.OfRow(row);
+                      if (!facts || !facts->chosen)
                           return;
                       const int id = sqlite3_column_int(row, 1);
-                      if (current != std::pair{table, id}) {
-                          current = {table, id};
+                      if (references.empty() || references.back().facts != facts || references.back().id != id) {
                           Reference& reference = references.emplace_back();
-                          reference.table = table;
+                          reference.facts = facts;
+                          reference.id = id;
                           reference.key.refTable = Text(row, 2);
                       }
                       Reference& reference = references.back();
@@ -436,21 +491,24 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
     if (error.Failed())
         return fail(std::move(error));
 
+    // pragma_foreign_key_list numbers a table's keys from the last declared.
+    std::stable_sort(references.begin(), references.end(), [](const Reference& a, const Reference& b) {
+        return a.facts != b.facts ? a.facts < b.facts : a.id > b.id;
+    });
     // Names as the tables spell them; a key without a column list refers to
     // the parent's primary key.
     auto canonicalColumn = [](const TableFacts* facts, std::string& name) {
         if (!facts)
             return;
-        const std::string folded = FoldName(name);
         for (const std::string& column : facts->columns)
-            if (FoldName(column) == folded) {
+            if (SameName(column, name)) {
                 name = column;
                 return;
             }
     };
     for (Reference& reference : references) {
         SchemaForeignKey& key = reference.key;
-        const TableFacts* own = catalog.Find(reference.table->name);
+        const TableFacts* own = reference.facts;
         const TableFacts* parent = catalog.Find(key.refTable);
         for (std::string& name : key.columns)
             canonicalColumn(own, name);
@@ -465,7 +523,7 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
             for (std::string& name : key.refColumns)
                 canonicalColumn(parent, name);
         }
-        reference.table->foreignKeys.push_back(std::move(key));
+        own->chosen->foreignKeys.push_back(std::move(key));
     }
 
     // Checks live only in the CREATE TABLE text.

@@ -416,8 +416,8 @@ TEST_F(PostgresCatalogTest, TablesDroppedBeforeOrWhileReadingFailTheRead)
     admin.Query("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
     admin.Query("CREATE SCHEMA " + schema);
     admin.Query("CREATE TABLE " + schema + ".kept (id int PRIMARY KEY)");
-    admin.Query("CREATE TABLE " + schema + ".plain (id int REFERENCES " + schema + ".kept)");
-    admin.Query("CREATE TABLE " + schema + ".defaulted (id int DEFAULT 7)");
+    admin.Query("CREATE TABLE " + schema + ".plain (id int REFERENCES " + schema + ".kept DEFAULT 7)");
+    admin.Query("CREATE TABLE " + schema + ".checked (id int CHECK (id > 0))");
     LiveResult<std::unique_ptr<CLiveDatabase>> db = ConnectLiveDatabase(Source("korvo_scratch"));
     ASSERT_TRUE(db.Ok()) << db.error.message;
     const LiveResult<std::vector<QualifiedTable>> tables = db.value->ListTables({schema});
@@ -430,10 +430,10 @@ TEST_F(PostgresCatalogTest, TablesDroppedBeforeOrWhileReadingFailTheRead)
     ExpectCleanFailure(read, LiveErrorCode::TableGone, m_server.password, "dropped before the read");
     EXPECT_EQ(read.error.message, "Table " + schema + ".plain no longer exists in the database");
 
-    // Dropped after the read's snapshot began: a table whose text the
-    // server can no longer render fails the read; one without such text is
-    // read as the snapshot shows it.
-    admin.Query("CREATE TABLE " + schema + ".plain (id int REFERENCES " + schema + ".kept)");
+    // Dropped after the read's snapshot began: a table whose check the
+    // server can no longer render fails the read; any other is read as the
+    // snapshot shows it, default and foreign key included.
+    admin.Query("CREATE TABLE " + schema + ".plain (id int REFERENCES " + schema + ".kept DEFAULT 7)");
     const auto dropAt = [&](const std::string& table) {
         return [&admin, schema, table](const ReadProgress& progress) {
             if (progress.done == 1)
@@ -441,13 +441,14 @@ TEST_F(PostgresCatalogTest, TablesDroppedBeforeOrWhileReadingFailTheRead)
             return true;
         };
     };
-    read = db.value->ReadTables(tables.value, dropAt("defaulted"));
+    read = db.value->ReadTables(tables.value, dropAt("checked"));
     ExpectCleanFailure(read, LiveErrorCode::TableGone, m_server.password, "dropped while reading");
-    EXPECT_EQ(read.error.message, "Table " + schema + ".defaulted was dropped while the catalog was being read");
-    admin.Query("CREATE TABLE " + schema + ".defaulted (id int DEFAULT 7)");
+    EXPECT_EQ(read.error.message, "Table " + schema + ".checked was dropped while the catalog was being read");
+    admin.Query("CREATE TABLE " + schema + ".checked (id int CHECK (id > 0))");
     read = db.value->ReadTables(tables.value, dropAt("plain"));
     ASSERT_TRUE(read.Ok()) << read.error.message;
-    EXPECT_EQ(read.value.tables[2].name, "plain");
+    ASSERT_EQ(read.value.tables[2].name, "plain");
+    EXPECT_EQ(read.value.tables[2].columns[0].defaultValue, "7");
     EXPECT_EQ(read.value.tables[2].foreignKeys.size(), 1u);
     admin.Query("DROP SCHEMA " + schema + " CASCADE");
 }
