@@ -360,15 +360,19 @@ LiveError CPostgresCatalog::Run(const char* sql, const std::vector<std::string>&
             // Stop the server's work, then take what is left of the answer
             // so the connection can roll back and go on.
             CancelQuery();
-            if (Wait(Clock::now() + std::chrono::seconds(5), false, what).Failed() && m_conn) {
-                PQfinish(m_conn);
-                m_conn = nullptr;
-            }
-            while (m_conn && !PQisBusy(m_conn))
-                if (PGresult* rest = PQgetResult(m_conn))
-                    PQclear(rest);
-                else
+            const auto drainBy = Clock::now() + std::chrono::seconds(5);
+            while (m_conn) {
+                if (Wait(drainBy, false, what).Failed()) {
+                    if (m_conn)
+                        PQfinish(m_conn);
+                    m_conn = nullptr;
                     break;
+                }
+                PGresult* rest = PQgetResult(m_conn);
+                if (!rest)
+                    break;
+                PQclear(rest);
+            }
             return waited;
         }
         if (waited.Failed())
