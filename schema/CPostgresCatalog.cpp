@@ -358,9 +358,10 @@ LiveError CPostgresCatalog::Run(const char* sql, const std::vector<std::string>&
         LiveError waited = Wait(deadline, true, what);
         if (waited.code == LiveErrorCode::Cancelled) {
             // Stop the server's work, then take what is left of the answer
-            // so the connection can roll back and go on.
+            // so the connection can roll back and go on; a server that does
+            // not finish within two seconds loses the connection instead.
             CancelQuery();
-            const auto drainBy = Clock::now() + std::chrono::seconds(5);
+            const auto drainBy = Clock::now() + std::chrono::seconds(2);
             while (m_conn) {
                 if (Wait(drainBy, false, what).Failed()) {
                     if (m_conn)
