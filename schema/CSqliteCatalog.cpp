@@ -299,7 +299,8 @@ LiveError CSqliteCatalog::ReadCatalog(Catalog& catalog)
     // Two queries joined here: joined in SQL, SQLite looks each name up in
     // a schema hash that grows slow past some thousand tables.
     LiveError error = rows("SELECT name, wr FROM pragma_table_list"
-                           " WHERE schema = 'main' AND type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                           " WHERE schema = 'main' AND type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
+                           " ORDER BY name",
                            [&](sqlite3_stmt* row) {
                                TableFacts& table = catalog.tables.emplace_back();
                                table.name = Text(row, 0);
@@ -307,8 +308,6 @@ LiveError CSqliteCatalog::ReadCatalog(Catalog& catalog)
                            });
     if (error.Failed())
         return error;
-    std::sort(catalog.tables.begin(), catalog.tables.end(),
-              [](const TableFacts& a, const TableFacts& b) { return a.name < b.name; });
     for (size_t i = 0; i < catalog.tables.size(); ++i) {
         catalog.byFoldedName.emplace(FoldName(catalog.tables[i].name), i);
         catalog.byName.emplace(catalog.tables[i].name, i);

@@ -5,6 +5,9 @@
 // tests/schema/CMakeLists.txt), a listener that never answers, and checks
 // every failure must pass.
 
+#include "CKorvoDoc.h"
+#include "CSchemaMerge.h"
+#include "FakeSurface.h"
 #include "LiveDatabase.h"
 
 #include <arpa/inet.h>
@@ -170,4 +173,29 @@ inline std::string Dump(const SchemaTable& table)
         out << ")\n";
     }
     return out.str();
+}
+
+// Names, types, NOT NULL, primary key and foreign keys: what a comparison
+// with a catalog looks at.
+inline std::string Skeleton(const SchemaTable& table)
+{
+    SchemaTable copy;
+    copy.schema = table.schema;
+    copy.name = table.name;
+    for (const SchemaColumn& column : table.columns) {
+        SchemaColumn& c = copy.columns.emplace_back();
+        c.name = column.name;
+        c.type = column.type;
+        c.notNull = column.notNull;
+    }
+    copy.primaryKey = table.primaryKey;
+    copy.foreignKeys = table.foreignKeys;
+    return Dump(copy);
+}
+
+inline MergeResult MergeIntoNewDiagram(const SchemaDescription& description)
+{
+    CKorvoDoc doc;
+    FakeSurface surface;
+    return CSchemaMerge(doc, surface, CRect{0, 0, 54000, -75600}).Merge(description);
 }

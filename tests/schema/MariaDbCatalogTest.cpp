@@ -1,11 +1,8 @@
 // Reading MariaDB databases from the throw-away server of the live_mariadb
 // fixture: Chinook against the server's SHOW statements, the crafted feature
 // schema, and each failure a person can meet.
-#include "CKorvoDoc.h"
-#include "CSchemaMerge.h"
 #include "CatalogText.h"
 #include "TestFiles.h"
-#include "FakeSurface.h"
 #include "LiveTestSupport.h"
 
 #include <mysql.h>
@@ -106,29 +103,6 @@ std::vector<SchemaTable> CatalogOf(MariaAdmin& admin, const std::string& databas
                   [](const SchemaForeignKey& a, const SchemaForeignKey& b) { return a.name < b.name; });
     }
     return tables;
-}
-
-std::string Skeleton(const SchemaTable& table)
-{
-    SchemaTable copy;
-    copy.schema = table.schema;
-    copy.name = table.name;
-    for (const SchemaColumn& column : table.columns) {
-        SchemaColumn& c = copy.columns.emplace_back();
-        c.name = column.name;
-        c.type = column.type;
-        c.notNull = column.notNull;
-    }
-    copy.primaryKey = table.primaryKey;
-    copy.foreignKeys = table.foreignKeys;
-    return Dump(copy);
-}
-
-MergeResult MergeIntoNewDiagram(const SchemaDescription& description)
-{
-    CKorvoDoc doc;
-    FakeSurface surface;
-    return CSchemaMerge(doc, surface, CRect{0, 0, 54000, -75600}).Merge(description);
 }
 
 class MariaDbCatalogTest : public ::testing::Test {

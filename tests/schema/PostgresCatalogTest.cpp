@@ -1,10 +1,7 @@
 // Reading PostgreSQL databases from the throw-away server of the
 // live_postgres fixture: Chinook and Pagila against information_schema, the
 // crafted feature schema, and each failure a person can meet.
-#include "CKorvoDoc.h"
-#include "CSchemaMerge.h"
 #include "CatalogText.h"
-#include "FakeSurface.h"
 #include "LiveTestSupport.h"
 #include "TestFiles.h"
 
@@ -120,29 +117,6 @@ std::vector<SchemaTable> CatalogOf(PgAdmin& admin, const std::string& schema)
         }
     }
     return tables;
-}
-
-std::string Skeleton(const SchemaTable& table)
-{
-    SchemaTable copy;
-    copy.schema = table.schema;
-    copy.name = table.name;
-    for (const SchemaColumn& column : table.columns) {
-        SchemaColumn& c = copy.columns.emplace_back();
-        c.name = column.name;
-        c.type = column.type;
-        c.notNull = column.notNull;
-    }
-    copy.primaryKey = table.primaryKey;
-    copy.foreignKeys = table.foreignKeys;
-    return Dump(copy);
-}
-
-MergeResult MergeIntoNewDiagram(const SchemaDescription& description)
-{
-    CKorvoDoc doc;
-    FakeSurface surface;
-    return CSchemaMerge(doc, surface, CRect{0, 0, 54000, -75600}).Merge(description);
 }
 
 // Sets or unsets an environment variable for one scope.

@@ -1,9 +1,6 @@
 // Reading SQLite database files: Chinook against SQLite's own per-table
 // pragmas, a crafted database with the shapes that are easy to get wrong,
 // the promise never to change or create a file, and each failure.
-#include "CSchemaMerge.h"
-#include "CKorvoDoc.h"
-#include "FakeSurface.h"
 #include "LiveTestSupport.h"
 #include "SqliteCreateText.h"
 #include "TestFiles.h"
@@ -86,24 +83,6 @@ std::vector<SchemaTable> CatalogOf(const std::string& path)
     }
     sqlite3_close(db);
     return tables;
-}
-
-// Names, types, NOT NULL, primary key and foreign keys: what the catalog
-// comparison looks at.
-std::string Skeleton(const SchemaTable& table)
-{
-    SchemaTable copy;
-    copy.schema = table.schema;
-    copy.name = table.name;
-    for (const SchemaColumn& column : table.columns) {
-        SchemaColumn& c = copy.columns.emplace_back();
-        c.name = column.name;
-        c.type = column.type;
-        c.notNull = column.notNull;
-    }
-    copy.primaryKey = table.primaryKey;
-    copy.foreignKeys = table.foreignKeys;
-    return Dump(copy);
 }
 
 LiveResult<SchemaDescription> ReadFile(const std::string& path, const ProgressCallback& progress = {})
@@ -251,9 +230,7 @@ TEST(SqliteCatalogTest, CraftedShapesAreRead)
     EXPECT_FALSE(tInteger.columns[1].unique);
     EXPECT_TRUE(tInteger.uniqueKeys.empty());
 
-    CKorvoDoc doc;
-    FakeSurface surface;
-    const MergeResult merged = CSchemaMerge(doc, surface, CRect{0, 0, 54000, -75600}).Merge(read.value);
+    const MergeResult merged = MergeIntoNewDiagram(read.value);
     EXPECT_EQ(merged.relationsAdded, 2);
     EXPECT_EQ(merged.notShown, (std::vector<std::string>{"UNIQUE (placed, shipped) of Orders"}));
 }
