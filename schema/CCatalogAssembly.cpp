@@ -90,6 +90,19 @@ SchemaDescription CCatalogAssembly::Finish()
     return description;
 }
 
+bool SameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 std::string StripOuterParentheses(std::string_view expression)
 {
     while (!expression.empty() && expression.front() == ' ')

@@ -45,6 +45,9 @@ private:
     std::unordered_map<std::string, size_t> m_index;
 };
 
+// Names equal but for the case of ASCII letters, as SQLite and MariaDB
+// compare column names.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 // "(a > 0)" -> "a > 0": one pair of parentheses around the whole text goes.
 std::string StripOuterParentheses(std::string_view expression);
 // The message for a table that is no longer there.

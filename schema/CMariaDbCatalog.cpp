@@ -37,19 +37,6 @@ int Number(const char* text)
     return value;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 // Column names compare without regard to case in MariaDB; a foreign key
 // may spell one differently from its table.
 void CanonicalColumn(const SchemaTable* table, std::string& name)
@@ -57,7 +44,7 @@ void CanonicalColumn(const SchemaTable* table, std::string& name)
     if (!table)
         return;
     for (const SchemaColumn& column : table->columns)
-        if (EqualNoCase(column.name, name)) {
+        if (SameNameIgnoringCase(column.name, name)) {
             name = column.name;
             return;
         }

@@ -46,19 +46,6 @@ std::string FoldName(std::string_view name)
     return folded;
 }
 
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 std::string_view TextView(sqlite3_stmt* statement, int column)
 {
     const unsigned char* text = sqlite3_column_text(statement, column);
@@ -500,7 +487,7 @@ LiveResult<SchemaDescription> CSqliteCatalog::ReadTables(const std::vector<Quali
         if (!facts)
             return;
         for (const std::string& column : facts->columns)
-            if (SameName(column, name)) {
+            if (SameNameIgnoringCase(column, name)) {
                 name = column;
                 return;
             }
