@@ -1,7 +1,6 @@
 #include "CSchemaBuilder.h"
 
 #include "CSqlTokenizer.h"
-#include "ImportReport.h"
 
 #include <algorithm>
 
@@ -123,9 +122,8 @@ SchemaColumn* CSchemaBuilder::ResolveColumn(SchemaTable& table, std::string_view
     return nullptr;
 }
 
-SchemaDescription CSchemaBuilder::Finish(ImportReport& report)
+SchemaDescription CSchemaBuilder::Finish()
 {
-    (void)report;
     // Names in keys as the columns spell them; unknown names are left out,
     // as the engine would have refused them.
     auto resolveList = [](SchemaTable& table, std::vector<std::string>& names) {

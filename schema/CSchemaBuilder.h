@@ -9,8 +9,6 @@
 #include <unordered_map>
 #include <vector>
 
-struct ImportReport;
-
 // The tables a script has made so far, as the engine would hold them: a
 // table created twice stays the first, a dropped table is gone, names are
 // looked up the way the dialect looks them up. The readers of PostgreSQL and
@@ -37,7 +35,7 @@ public:
     // Completes keys (REFERENCES t without columns means t's primary key,
     // names as the columns spell them, key marks on the columns) and hands
     // over the live tables in the order they were made.
-    SchemaDescription Finish(ImportReport& report);
+    SchemaDescription Finish();
 
 private:
     static std::string Key(std::string_view schema, std::string_view name);

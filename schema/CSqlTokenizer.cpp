@@ -26,7 +26,10 @@ inline bool IsWordStart(char c, SqlDialect dialect)
 inline bool IsWordChar(char c, SqlDialect dialect)
 {
     const unsigned char u = static_cast<unsigned char>(c);
-    return IsWordStart(c, dialect) || IsDigit(c) || u == '$' || ((u == '#' || u == '@') && dialect != SqlDialect::MySql);
+    // Oracle and DB2 names may hold # too; SQL Server's also @.
+    return IsWordStart(c, dialect) || IsDigit(c) || u == '$' ||
+           (u == '#' && (dialect == SqlDialect::Oracle || dialect == SqlDialect::Db2)) ||
+           ((u == '#' || u == '@') && dialect == SqlDialect::SqlServer);
 }
 
 bool StartsWithIgnoreCase(std::string_view text, size_t pos, std::string_view word)
@@ -364,7 +367,8 @@ SqlToken CSqlTokenizer::Scan()
         m_pos = p;
     } else if (IsWordStart(c, m_dialect)) {
         size_t p = m_pos + 1;
-        while (p < size && IsWordChar(m_script[p], m_dialect))
+        // A terminator set by the script may follow a word directly (END@).
+        while (p < size && IsWordChar(m_script[p], m_dialect) && !(m_delimiter != ";" && StartsDelimiter(p)))
             ++p;
         // N'..', E'..', X'..', B'..': one string with its prefix.
         if (p == m_pos + 1 && p < size && m_script[p] == '\'' && std::strchr("NnEeXxBb", c)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CSqlTokenizer.h"
+#include "ImportReport.h"
 #include "SchemaDescription.h"
 
 #include <cstddef>
@@ -11,7 +12,6 @@
 #include <vector>
 
 class CSchemaBuilder;
-struct ImportReport;
 
 // Korvo's own reader of schema scripts for dialects without an engine here
 // (MySQL/MariaDB, SQL Server, Oracle, DB2), and for the PostgreSQL
@@ -39,10 +39,8 @@ public:
     std::string DefaultAt(size_t offset);
     std::string CheckAt(size_t offset);
 
-    // Longest name kept; a longer one is cut (and counted as dropped).
-    static constexpr size_t kMaxNameBytes = 1024;
-    // Longest type, default or check text kept.
-    static constexpr size_t kMaxTextBytes = 64 * 1024;
+    static constexpr size_t kMaxNameBytes = ImportReport::kMaxNameBytes;
+    static constexpr size_t kMaxTextBytes = ImportReport::kMaxTextBytes;
 
 private:
     struct Failure {
@@ -55,7 +53,7 @@ private:
         int line = 0;
     };
 
-    bool ReadStatement(size_t end);
+    bool ReadStatement();
     void Dispatch(const SqlToken& first, std::string& kind);
     void CreateTable(const SqlToken& first);
     void CreateIndex(bool unique);

@@ -33,3 +33,15 @@ int ImportReport::UnreadableCount() const
         count += tally.count;
     return count;
 }
+
+void ImportReport::Cut(std::string& text, size_t limit)
+{
+    if (text.size() <= limit)
+        return;
+    size_t keep = limit;
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+        --keep;
+    droppedCharacters += text.size() - keep;
+    truncated = true;
+    text.resize(keep);
+}

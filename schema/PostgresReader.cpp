@@ -7,8 +7,9 @@
 #include "DialectReaders.h"
 #include "ImportReport.h"
 
+#include "CJsonDocument.h"
+
 #include <pg_query.h>
-#include <pg_query/pg_query.pb-c.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,56 +21,16 @@ namespace {
 
 // Text handed to the parser at once: statements that shape tables, with
 // everything else blanked out so that offsets stay the script's.
-constexpr size_t kChunkBytes = size_t(1) << 20;
+constexpr size_t kChunkBytes = size_t(256) << 10;
 // Parenthesis depth beyond which a statement is not handed to the parser
 // (its tree would be walked recursively).
 constexpr int kMaxParserDepth = 1000;
 // Failed statements in a chunk before each statement is parsed alone.
 constexpr int kMaxRetries = 8;
-
-// A bump allocator for one unpacked parse tree, released at once.
-class CArena {
-public:
-    CArena()
-    {
-        m_allocator.alloc = &CArena::Alloc;
-        m_allocator.free = &CArena::Free;
-        m_allocator.allocator_data = this;
-    }
-    ProtobufCAllocator* Allocator() { return &m_allocator; }
-    void Reset()
-    {
-        if (m_blocks.size() > 1)
-            m_blocks.erase(m_blocks.begin(), m_blocks.end() - 1);
-        m_used = 0;
-    }
-
-private:
-    static constexpr size_t kBlock = size_t(1) << 20;
-
-    static void* Alloc(void* data, size_t size)
-    {
-        auto* arena = static_cast<CArena*>(data);
-        size = (size + 15) & ~size_t(15);
-        if (size > kBlock / 4) {
-            arena->m_large.push_back(std::make_unique<char[]>(size));
-            return arena->m_large.back().get();
-        }
-        if (arena->m_blocks.empty() || arena->m_used + size > kBlock) {
-            arena->m_blocks.push_back(std::make_unique<char[]>(kBlock));
-            arena->m_used = 0;
-        }
-        void* p = arena->m_blocks.back().get() + arena->m_used;
-        arena->m_used += size;
-        return p;
-    }
-    static void Free(void*, void*) {}
-
-    ProtobufCAllocator m_allocator{};
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    std::vector<std::unique_ptr<char[]>> m_large;
-    size_t m_used = 0;
-};
+// Operators in one statement beyond which it is not handed to the parser:
+// a long chain of them nests as deep in the tree, which is written and read
+// recursively.
+constexpr int kMaxParserOperators = 4000;
 
 struct Statement {
     size_t begin = 0;
@@ -78,6 +39,7 @@ struct Statement {
     std::string kind;
     bool schema = false; // handed to the parser
     int depth = 0;       // deepest parenthesis nesting
+    int operators = 0;   // operator signs and AND/OR/NOT
 };
 
 std::string Upper(std::string_view text)
@@ -114,7 +76,9 @@ void Classify(const std::vector<std::string>& words, Statement& statement)
         statement.schema = !temporary && (at(i) == "TABLE" || (unique && at(i) == "INDEX"));
     } else if (at(0) == "ALTER" || at(0) == "DROP") {
         statement.kind = at(0) + " " + at(1);
-        statement.schema = at(1) == "TABLE";
+        // ALTER TABLE [ONLY] [schema.]name OWNER TO ...: nothing to parse for.
+        const bool owner = std::find(words.begin(), words.end(), "OWNER") != words.end();
+        statement.schema = at(1) == "TABLE" && !(at(0) == "ALTER" && owner);
     } else if (at(0) == "COMMENT") {
         statement.kind = "COMMENT ON " + at(2);
         statement.schema = at(2) == "TABLE" || at(2) == "COLUMN";
@@ -194,7 +158,12 @@ std::vector<Statement> SplitStatements(std::string& text, ImportReport& report, 
             current.begin = t.begin;
             current.line = t.line;
         }
+        if (t.kind == SqlTokenKind::Symbol && !t.IsSymbol('(') && !t.IsSymbol(')') && !t.IsSymbol(',') &&
+            !t.IsSymbol('.'))
+            ++current.operators;
         if (t.kind == SqlTokenKind::Word) {
+            if (t.Is("AND") || t.Is("OR") || t.Is("NOT"))
+                ++current.operators;
             if (words.size() < 6)
                 words.push_back(Upper(t.text));
             if (t.Is("ATOMIC") && !words.empty() && words.size() >= 2)
@@ -214,31 +183,55 @@ std::vector<Statement> SplitStatements(std::string& text, ImportReport& report, 
     return statements;
 }
 
-std::string StringOf(const PgQuery__Node* node)
+using Json = CJsonDocument::Value;
+
+// The one member of a node object ({"CreateStmt": {...}}) and its name.
+std::string_view NodeType(const Json* node, const Json** inner)
 {
-    return node && node->node_case == PG_QUERY__NODE__NODE_STRING && node->string && node->string->sval
-               ? std::string(node->string->sval)
-               : std::string();
+    if (!node || node->kind != CJsonDocument::Kind::Object || node->count != 1) {
+        *inner = nullptr;
+        return {};
+    }
+    *inner = &node->members[0].value;
+    return node->members[0].key;
 }
 
-std::vector<std::string> Strings(PgQuery__Node** nodes, size_t count)
+std::string Str(const Json* v)
+{
+    return v ? std::string(v->Text()) : std::string();
+}
+
+// The text of a {"String": {"sval": ...}} node.
+std::string StringNode(const Json& node)
+{
+    const Json* inner = nullptr;
+    if (NodeType(&node, &inner) != "String" || !inner)
+        return {};
+    return Str(inner->Get("sval"));
+}
+
+std::vector<std::string> Strings(const Json* list)
 {
     std::vector<std::string> out;
-    for (size_t i = 0; i < count; ++i)
-        out.push_back(StringOf(nodes[i]));
+    if (list)
+        for (const Json& item : *list)
+            out.push_back(StringNode(item));
     return out;
 }
 
-std::vector<std::string> ListStrings(const PgQuery__Node* node)
+// {"List": {"items": [...]}}
+std::vector<std::string> ListStrings(const Json* node)
 {
-    if (!node || node->node_case != PG_QUERY__NODE__NODE_LIST || !node->list)
+    const Json* inner = nullptr;
+    if (NodeType(node, &inner) != "List" || !inner)
         return {};
-    return Strings(node->list->items, node->list->n_items);
+    return Strings(inner->Get("items"));
 }
 
-std::string Text(const char* s)
+size_t Location(const Json* node)
 {
-    return s ? std::string(s) : std::string();
+    const int64_t location = node ? node->Number(-1) : -1;
+    return location < 0 ? std::string::npos : size_t(location);
 }
 
 class CPostgresReader {
@@ -267,7 +260,7 @@ public:
                 return false;
             first = last;
         }
-        description = m_builder.Finish(m_report);
+        description = m_builder.Finish();
         return true;
     }
 
@@ -279,8 +272,6 @@ private:
             const Statement& s = statements[i];
             if (!s.schema)
                 m_report.Skip(s.kind, s.line);
-            else if (s.depth > kMaxParserDepth)
-                m_fallback.ReadRange(s.begin, s.end, s.line);
             else
                 selected.push_back(&s);
         }
@@ -289,24 +280,30 @@ private:
         const size_t base = statements[first].begin;
         const size_t end = statements[last - 1].end;
         std::string batch(end - base, ' ');
-        for (const Statement* s : selected)
-            std::memcpy(batch.data() + (s->begin - base), m_text.data() + s->begin, s->end - s->begin);
         for (size_t i = 0; i < batch.size(); ++i)
             if (m_text[base + i] == '\n')
                 batch[i] = '\n';
-
+        // Statements too deep for the parser's recursive tree go to the tolerant reader.
         std::vector<bool> failed(selected.size(), false);
+        for (size_t i = 0; i < selected.size(); ++i) {
+            const Statement* s = selected[i];
+            if (s->depth > kMaxParserDepth || s->operators > kMaxParserOperators)
+                failed[i] = true;
+            else
+                std::memcpy(batch.data() + (s->begin - base), m_text.data() + s->begin, s->end - s->begin);
+        }
+
         for (int attempt = 0; attempt <= kMaxRetries; ++attempt) {
-            PgQueryProtobufParseResult result = pg_query_parse_protobuf(batch.c_str());
+            PgQueryParseResult result = pg_query_parse(batch.c_str());
             if (!result.error) {
-                const bool applied = ApplyBatch(result, selected, failed, base);
-                pg_query_free_protobuf_parse_result(result);
+                const bool applied = ApplyBatch(result.parse_tree, selected, failed, base);
+                pg_query_free_parse_result(result);
                 if (applied)
                     return;
                 break;
             }
             const size_t at = ByteOffset(batch, result.error->cursorpos);
-            pg_query_free_protobuf_parse_result(result);
+            pg_query_free_parse_result(result);
             size_t hit = selected.size();
             for (size_t i = 0; i < selected.size(); ++i)
                 if (!failed[i] && at >= selected[i]->begin - base && at < selected[i]->end - base)
@@ -317,19 +314,19 @@ private:
             Blank(batch, selected[hit]->begin - base, selected[hit]->end - base);
         }
         // One statement at a time.
-        for (const Statement* s : selected) {
-            const std::string one(m_text, s->begin, s->end - s->begin);
-            PgQueryProtobufParseResult result = pg_query_parse_protobuf(one.c_str());
-            if (result.error) {
-                pg_query_free_protobuf_parse_result(result);
+        for (size_t i = 0; i < selected.size(); ++i) {
+            const Statement* s = selected[i];
+            if (s->depth > kMaxParserDepth || s->operators > kMaxParserOperators) {
                 m_fallback.ReadRange(s->begin, s->end, s->line);
                 continue;
             }
+            const std::string one(m_text, s->begin, s->end - s->begin);
+            PgQueryParseResult result = pg_query_parse(one.c_str());
             std::vector<bool> none(1, false);
             std::vector<const Statement*> just{s};
-            if (!ApplyBatch(result, just, none, s->begin))
+            if (result.error || !ApplyBatch(result.parse_tree, just, none, s->begin))
                 m_fallback.ReadRange(s->begin, s->end, s->line);
-            pg_query_free_protobuf_parse_result(result);
+            pg_query_free_parse_result(result);
         }
     }
 
@@ -348,16 +345,14 @@ private:
 
     // Applies the trees of a parse in statement order; false when the trees
     // do not match the statements one to one.
-    bool ApplyBatch(const PgQueryProtobufParseResult& result, const std::vector<const Statement*>& selected,
-                    const std::vector<bool>& failed, size_t base)
+    bool ApplyBatch(const char* json, const std::vector<const Statement*>& selected, const std::vector<bool>& failed,
+                    size_t base)
     {
-        m_arena.Reset();
-        PgQuery__ParseResult* tree = pg_query__parse_result__unpack(
-            m_arena.Allocator(), result.parse_tree.len, reinterpret_cast<const uint8_t*>(result.parse_tree.data));
-        if (!tree)
+        if (!json || !m_json.Parse(json))
             return false;
+        const Json* stmts = m_json.Root().Get("stmts");
         const size_t expected = size_t(std::count(failed.begin(), failed.end(), false));
-        if (tree->n_stmts != expected)
+        if (expected > 0 && (!stmts || stmts->count != expected))
             return false;
         size_t next = 0;
         for (size_t i = 0; i < selected.size(); ++i) {
@@ -366,140 +361,118 @@ private:
                 m_fallback.ReadRange(s.begin, s.end, s.line);
                 continue;
             }
-            Apply(tree->stmts[next++]->stmt, s, base);
+            Apply(stmts->items[next++].Get("stmt"), s, base);
         }
         return true;
     }
 
     void Unreadable(const Statement& s, std::string reason) { m_report.Unreadable(s.kind, s.line, reason); }
 
-    void Apply(const PgQuery__Node* node, const Statement& s, size_t base)
+    void Apply(const Json* node, const Statement& s, size_t base)
     {
-        if (!node)
+        const Json* stmt = nullptr;
+        const std::string_view type = NodeType(node, &stmt);
+        if (!stmt)
             return;
-        switch (node->node_case) {
-        case PG_QUERY__NODE__NODE_CREATE_STMT:
-            CreateTable(node->create_stmt, s, base);
-            break;
-        case PG_QUERY__NODE__NODE_ALTER_TABLE_STMT:
-            AlterTable(node->alter_table_stmt, s, base);
-            break;
-        case PG_QUERY__NODE__NODE_COMMENT_STMT:
-            Comment(node->comment_stmt, s);
-            break;
-        case PG_QUERY__NODE__NODE_INDEX_STMT:
-            Index(node->index_stmt, s);
-            break;
-        case PG_QUERY__NODE__NODE_DROP_STMT:
-            Drop(node->drop_stmt, s);
-            break;
-        case PG_QUERY__NODE__NODE_CREATE_TABLE_AS_STMT:
+        if (type == "CreateStmt")
+            CreateTable(*stmt, s, base);
+        else if (type == "AlterTableStmt")
+            AlterTable(*stmt, s, base);
+        else if (type == "CommentStmt")
+            Comment(*stmt, s);
+        else if (type == "IndexStmt")
+            Index(*stmt, s);
+        else if (type == "DropStmt")
+            Drop(*stmt, s);
+        else if (type == "CreateTableAsStmt")
             Unreadable(s, "its columns come from a query");
-            break;
-        default:
+        else
             m_report.Skip(s.kind, s.line);
-            break;
-        }
     }
 
-    SchemaColumn Column(const PgQuery__ColumnDef* def, SchemaTable& table, size_t base)
+    SchemaColumn Column(const Json& def, SchemaTable& table, size_t base)
     {
         SchemaColumn column;
-        column.name = Text(def->colname);
-        if (def->type_name) {
-            if (def->type_name->location >= 0)
-                column.type = m_spans.TypeAt(base + size_t(def->type_name->location));
-            if (column.type.empty()) {
-                std::vector<std::string> names = Strings(def->type_name->names, def->type_name->n_names);
-                column.type = names.empty() ? std::string() : names.back();
-            }
+        column.name = Str(def.Get("colname"));
+        if (const Json* typeName = def.Get("typeName")) {
+            const size_t location = Location(typeName->Get("location"));
+            if (location != std::string::npos)
+                column.type = m_spans.TypeAt(base + location);
+            const std::vector<std::string> names = Strings(typeName->Get("names"));
+            if (column.type.empty() && !names.empty())
+                column.type = names.back();
             // serial is integer NOT NULL with a sequence default.
-            std::vector<std::string> names = Strings(def->type_name->names, def->type_name->n_names);
             if (names.size() == 1 && (names[0] == "serial" || names[0] == "bigserial" || names[0] == "smallserial" ||
                                       names[0] == "serial2" || names[0] == "serial4" || names[0] == "serial8"))
                 column.notNull = true;
         }
-        column.notNull = column.notNull || def->is_not_null;
-        for (size_t i = 0; i < def->n_constraints; ++i) {
-            const PgQuery__Node* n = def->constraints[i];
-            if (!n || n->node_case != PG_QUERY__NODE__NODE_CONSTRAINT)
-                continue;
-            ColumnConstraint(n->constraint, column, table, base);
+        if (const Json* notNull = def.Get("is_not_null"))
+            column.notNull = column.notNull || notNull->Bool();
+        if (const Json* constraints = def.Get("constraints")) {
+            for (const Json& item : *constraints) {
+                const Json* c = nullptr;
+                if (NodeType(&item, &c) == "Constraint" && c)
+                    ColumnConstraint(*c, column, table, base);
+            }
         }
         return column;
     }
 
-    void ColumnConstraint(const PgQuery__Constraint* c, SchemaColumn& column, SchemaTable& table, size_t base)
+    void ColumnConstraint(const Json& c, SchemaColumn& column, SchemaTable& table, size_t base)
     {
-        switch (c->contype) {
-        case PG_QUERY__CONSTR_TYPE__CONSTR_NOTNULL:
-        case PG_QUERY__CONSTR_TYPE__CONSTR_IDENTITY:
+        const std::string_view type = c.Get("contype") ? c.Get("contype")->Text() : std::string_view();
+        const size_t location = Location(c.Get("location"));
+        if (type == "CONSTR_NOTNULL" || type == "CONSTR_IDENTITY") {
             column.notNull = true;
-            break;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_DEFAULT:
-            if (c->location >= 0)
-                column.defaultValue = m_spans.DefaultAt(base + size_t(c->location));
-            break;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_CHECK: {
-            std::string check = c->location >= 0 ? m_spans.CheckAt(base + size_t(c->location)) : std::string();
+        } else if (type == "CONSTR_DEFAULT") {
+            if (location != std::string::npos)
+                column.defaultValue = m_spans.DefaultAt(base + location);
+        } else if (type == "CONSTR_CHECK") {
+            std::string check = location != std::string::npos ? m_spans.CheckAt(base + location) : std::string();
             if (column.check.empty())
                 column.check = std::move(check);
             else
                 table.checks.push_back(std::move(check));
-            break;
-        }
-        case PG_QUERY__CONSTR_TYPE__CONSTR_PRIMARY:
+        } else if (type == "CONSTR_PRIMARY") {
             column.primaryKey = true;
             if (std::find(table.primaryKey.begin(), table.primaryKey.end(), column.name) == table.primaryKey.end())
                 table.primaryKey.push_back(column.name);
-            break;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_UNIQUE:
+        } else if (type == "CONSTR_UNIQUE") {
             table.uniqueKeys.push_back({column.name});
-            break;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_FOREIGN: {
+        } else if (type == "CONSTR_FOREIGN") {
             SchemaForeignKey key = ForeignKey(c);
             key.columns = {column.name};
             key.columnLevel = true;
             table.foreignKeys.push_back(std::move(key));
-            break;
-        }
-        default:
-            break;
         }
     }
 
-    static SchemaForeignKey ForeignKey(const PgQuery__Constraint* c)
+    static SchemaForeignKey ForeignKey(const Json& c)
     {
         SchemaForeignKey key;
-        key.name = Text(c->conname);
-        if (c->pktable) {
-            key.refSchema = Text(c->pktable->schemaname);
-            key.refTable = Text(c->pktable->relname);
+        key.name = Str(c.Get("conname"));
+        if (const Json* pktable = c.Get("pktable")) {
+            key.refSchema = Str(pktable->Get("schemaname"));
+            key.refTable = Str(pktable->Get("relname"));
         }
-        key.columns = Strings(c->fk_attrs, c->n_fk_attrs);
-        key.refColumns = Strings(c->pk_attrs, c->n_pk_attrs);
+        key.columns = Strings(c.Get("fk_attrs"));
+        key.refColumns = Strings(c.Get("pk_attrs"));
         return key;
     }
 
-    // A table constraint; false for kinds that shape no key.
-    bool TableConstraint(const PgQuery__Constraint* c, SchemaTable& table, size_t base)
+    void TableConstraint(const Json& c, SchemaTable& table, size_t base)
     {
-        switch (c->contype) {
-        case PG_QUERY__CONSTR_TYPE__CONSTR_PRIMARY:
+        const std::string_view type = c.Get("contype") ? c.Get("contype")->Text() : std::string_view();
+        if (type == "CONSTR_PRIMARY") {
             if (table.primaryKey.empty())
-                table.primaryKey = Strings(c->keys, c->n_keys);
-            return true;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_UNIQUE:
-            table.uniqueKeys.push_back(Strings(c->keys, c->n_keys));
-            return true;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_FOREIGN:
+                table.primaryKey = Strings(c.Get("keys"));
+        } else if (type == "CONSTR_UNIQUE") {
+            table.uniqueKeys.push_back(Strings(c.Get("keys")));
+        } else if (type == "CONSTR_FOREIGN") {
             table.foreignKeys.push_back(ForeignKey(c));
-            return true;
-        case PG_QUERY__CONSTR_TYPE__CONSTR_CHECK:
-            table.checks.push_back(c->location >= 0 ? m_spans.CheckAt(base + size_t(c->location)) : std::string());
-            return true;
-        default:
-            return false;
+        } else if (type == "CONSTR_CHECK") {
+            const size_t location = Location(c.Get("location"));
+            table.checks.push_back(location != std::string::npos ? m_spans.CheckAt(base + location) : std::string());
         }
     }
 
@@ -513,165 +486,162 @@ private:
         }
     }
 
-    void CreateTable(const PgQuery__CreateStmt* c, const Statement& s, size_t base)
+    SchemaTable* FindRange(const Json* rangeVar)
     {
-        if (!c->relation) {
+        return rangeVar ? m_builder.Find(Str(rangeVar->Get("schemaname")), Str(rangeVar->Get("relname"))) : nullptr;
+    }
+
+    void CreateTable(const Json& c, const Statement& s, size_t base)
+    {
+        const Json* relation = c.Get("relation");
+        if (!relation) {
             Unreadable(s, "no table name");
             return;
         }
-        if (c->relation->relpersistence && std::strcmp(c->relation->relpersistence, "t") == 0) {
+        if (Str(relation->Get("relpersistence")) == "t") {
             m_report.Skip("CREATE TEMPORARY TABLE", s.line);
             return;
         }
-        if (c->of_typename) {
+        if (c.Get("ofTypename")) {
             Unreadable(s, "its columns come from a type");
             return;
         }
+        const bool partition = c.Get("partbound") != nullptr;
         SchemaTable local;
         std::vector<SchemaTable*> parents;
-        for (size_t i = 0; i < c->n_inh_relations; ++i) {
-            const PgQuery__Node* n = c->inh_relations[i];
-            if (!n || n->node_case != PG_QUERY__NODE__NODE_RANGE_VAR)
-                continue;
-            SchemaTable* parent = m_builder.Find(Text(n->range_var->schemaname), Text(n->range_var->relname));
-            if (!parent) {
-                Unreadable(s, "table " + Text(n->range_var->relname) + " is not defined");
-                return;
+        if (const Json* inherits = c.Get("inhRelations")) {
+            for (const Json& item : *inherits) {
+                const Json* r = nullptr;
+                if (NodeType(&item, &r) != "RangeVar" || !r)
+                    continue;
+                SchemaTable* parent = FindRange(r);
+                if (!parent) {
+                    Unreadable(s, "table " + Str(r->Get("relname")) + " is not defined");
+                    return;
+                }
+                parents.push_back(parent);
             }
-            parents.push_back(parent);
         }
         // Inherited columns come first; a partition's columns are its parent's.
         for (const SchemaTable* parent : parents) {
             CopyColumns(local, *parent);
-            if (!c->partbound)
+            if (!partition)
                 local.checks.insert(local.checks.end(), parent->checks.begin(), parent->checks.end());
         }
-        for (size_t i = 0; i < c->n_table_elts; ++i) {
-            const PgQuery__Node* n = c->table_elts[i];
-            if (!n)
-                continue;
-            if (n->node_case == PG_QUERY__NODE__NODE_COLUMN_DEF) {
-                SchemaColumn column = Column(n->column_def, local, base);
-                if (SchemaColumn* inherited = local.FindColumn(column.name)) {
-                    inherited->notNull = inherited->notNull || column.notNull;
-                    if (!column.defaultValue.empty())
-                        inherited->defaultValue = column.defaultValue;
-                    if (!column.check.empty())
-                        inherited->check = column.check;
-                    if (parents.empty()) {
-                        Unreadable(s, "column " + column.name + " is given twice");
+        if (const Json* elements = c.Get("tableElts")) {
+            for (const Json& item : *elements) {
+                const Json* e = nullptr;
+                const std::string_view type = NodeType(&item, &e);
+                if (!e)
+                    continue;
+                if (type == "ColumnDef") {
+                    SchemaColumn column = Column(*e, local, base);
+                    if (SchemaColumn* inherited = local.FindColumn(column.name)) {
+                        if (parents.empty()) {
+                            Unreadable(s, "column " + column.name + " is given twice");
+                            return;
+                        }
+                        inherited->notNull = inherited->notNull || column.notNull;
+                        if (!column.defaultValue.empty())
+                            inherited->defaultValue = column.defaultValue;
+                        if (!column.check.empty())
+                            inherited->check = column.check;
+                    } else {
+                        local.columns.push_back(std::move(column));
+                    }
+                } else if (type == "Constraint") {
+                    TableConstraint(*e, local, base);
+                } else if (type == "TableLikeClause") {
+                    const SchemaTable* from = FindRange(e->Get("relation"));
+                    if (!from) {
+                        Unreadable(s, "the table of LIKE is not defined");
                         return;
                     }
-                } else {
-                    local.columns.push_back(std::move(column));
+                    CopyColumns(local, *from);
                 }
-            } else if (n->node_case == PG_QUERY__NODE__NODE_CONSTRAINT) {
-                TableConstraint(n->constraint, local, base);
-            } else if (n->node_case == PG_QUERY__NODE__NODE_TABLE_LIKE_CLAUSE && n->table_like_clause->relation) {
-                const PgQuery__RangeVar* r = n->table_like_clause->relation;
-                const SchemaTable* from = m_builder.Find(Text(r->schemaname), Text(r->relname));
-                if (!from) {
-                    Unreadable(s, "table " + Text(r->relname) + " is not defined");
-                    return;
-                }
-                CopyColumns(local, *from);
             }
         }
-        SchemaTable* table = m_builder.Create(Text(c->relation->schemaname), Text(c->relation->relname));
+        SchemaTable* table = m_builder.Create(Str(relation->Get("schemaname")), Str(relation->Get("relname")));
         if (!table) {
-            if (!c->if_not_exists)
-                Unreadable(s, "table " + Text(c->relation->relname) + " exists already");
+            if (!(c.Get("if_not_exists") && c.Get("if_not_exists")->Bool()))
+                Unreadable(s, "table " + Str(relation->Get("relname")) + " exists already");
             return;
         }
         local.schema = table->schema;
         local.name = table->name;
         *table = std::move(local);
-        if (c->partbound && !parents.empty())
+        if (partition && !parents.empty())
             m_builder.AttachPartition(parents.front(), table);
     }
 
-    void AlterTable(const PgQuery__AlterTableStmt* a, const Statement& s, size_t base)
+    void AlterTable(const Json& a, const Statement& s, size_t base)
     {
-        if (!a->relation || a->objtype != PG_QUERY__OBJECT_TYPE__OBJECT_TABLE) {
+        if (!a.Get("relation") || Str(a.Get("objtype")) != "OBJECT_TABLE") {
             m_report.Skip(s.kind, s.line);
             return;
         }
-        const std::string tableName = Text(a->relation->relname);
-        SchemaTable* table = m_builder.Find(Text(a->relation->schemaname), tableName);
+        const std::string tableName = Str(a.Get("relation")->Get("relname"));
+        SchemaTable* table = FindRange(a.Get("relation"));
         SchemaTable before;
         if (table)
             before = *table;
         bool applied = false;
         std::string failure;
-        for (size_t i = 0; i < a->n_cmds && failure.empty(); ++i) {
-            const PgQuery__Node* n = a->cmds[i];
-            if (!n || n->node_case != PG_QUERY__NODE__NODE_ALTER_TABLE_CMD)
+        const Json* cmds = a.Get("cmds");
+        for (const Json* item = cmds ? cmds->begin() : nullptr; cmds && item != cmds->end() && failure.empty();
+             ++item) {
+            const Json* cmd = nullptr;
+            if (NodeType(item, &cmd) != "AlterTableCmd" || !cmd)
                 continue;
-            const PgQuery__AlterTableCmd* cmd = n->alter_table_cmd;
-            const PgQuery__Node* def = cmd->def;
-            const bool shapes = cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_AddColumn ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_AddConstraint ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_ColumnDefault ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_SetNotNull ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_DropNotNull ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_DropColumn ||
-                                cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_AttachPartition;
+            const std::string subtype = Str(cmd->Get("subtype"));
+            const bool shapes = subtype == "AT_AddColumn" || subtype == "AT_AddConstraint" ||
+                                subtype == "AT_ColumnDefault" || subtype == "AT_SetNotNull" ||
+                                subtype == "AT_DropNotNull" || subtype == "AT_DropColumn" ||
+                                subtype == "AT_AttachPartition";
             if (!shapes)
                 continue;
             if (!table) {
                 failure = "table " + tableName + " is not defined";
                 break;
             }
-            SchemaColumn* named = cmd->name ? CSchemaBuilder::ResolveColumn(*table, cmd->name) : nullptr;
-            switch (cmd->subtype) {
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_AddColumn:
-                if (def && def->node_case == PG_QUERY__NODE__NODE_COLUMN_DEF) {
-                    SchemaColumn column = Column(def->column_def, *table, base);
-                    if (table->FindColumn(column.name)) {
-                        if (!cmd->missing_ok)
-                            failure = "column " + column.name + " exists already";
-                    } else {
-                        table->columns.push_back(std::move(column));
-                    }
+            const std::string name = Str(cmd->Get("name"));
+            SchemaColumn* named = name.empty() ? nullptr : CSchemaBuilder::ResolveColumn(*table, name);
+            const bool missingOk = cmd->Get("missing_ok") && cmd->Get("missing_ok")->Bool();
+            const Json* def = nullptr;
+            const std::string_view defType = NodeType(cmd->Get("def"), &def);
+            if (subtype == "AT_AddColumn" && defType == "ColumnDef" && def) {
+                SchemaColumn column = Column(*def, *table, base);
+                if (table->FindColumn(column.name)) {
+                    if (!missingOk)
+                        failure = "column " + column.name + " exists already";
+                } else {
+                    table->columns.push_back(std::move(column));
                 }
-                break;
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_AddConstraint:
-                if (def && def->node_case == PG_QUERY__NODE__NODE_CONSTRAINT)
-                    TableConstraint(def->constraint, *table, base);
-                break;
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_ColumnDefault:
+            } else if (subtype == "AT_AddConstraint" && defType == "Constraint" && def) {
+                TableConstraint(*def, *table, base);
+            } else if (subtype == "AT_ColumnDefault") {
                 if (!named)
-                    failure = "column " + Text(cmd->name) + " is not defined";
+                    failure = "column " + name + " is not defined";
                 else
                     named->defaultValue = def ? m_spans.DefaultAt(s.begin) : std::string();
-                break;
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_SetNotNull:
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_DropNotNull:
+            } else if (subtype == "AT_SetNotNull" || subtype == "AT_DropNotNull") {
                 if (!named)
-                    failure = "column " + Text(cmd->name) + " is not defined";
+                    failure = "column " + name + " is not defined";
                 else
-                    named->notNull = cmd->subtype == PG_QUERY__ALTER_TABLE_TYPE__AT_SetNotNull;
-                break;
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_DropColumn:
+                    named->notNull = subtype == "AT_SetNotNull";
+            } else if (subtype == "AT_DropColumn") {
                 if (named) {
-                    const std::string name = named->name;
-                    std::erase_if(table->columns, [&name](const SchemaColumn& c) { return c.name == name; });
-                } else if (!cmd->missing_ok) {
-                    failure = "column " + Text(cmd->name) + " is not defined";
+                    const std::string dropped = named->name;
+                    std::erase_if(table->columns, [&dropped](const SchemaColumn& c) { return c.name == dropped; });
+                } else if (!missingOk) {
+                    failure = "column " + name + " is not defined";
                 }
-                break;
-            case PG_QUERY__ALTER_TABLE_TYPE__AT_AttachPartition:
-                if (def && def->node_case == PG_QUERY__NODE__NODE_PARTITION_CMD && def->partition_cmd->name) {
-                    const PgQuery__RangeVar* r = def->partition_cmd->name;
-                    SchemaTable* child = m_builder.Find(Text(r->schemaname), Text(r->relname));
-                    if (!child)
-                        failure = "table " + Text(r->relname) + " is not defined";
-                    else
-                        m_builder.AttachPartition(table, child);
-                }
-                break;
-            default:
-                break;
+            } else if (subtype == "AT_AttachPartition" && defType == "PartitionCmd" && def) {
+                SchemaTable* child = FindRange(def->Get("name"));
+                if (!child)
+                    failure = "the partition to attach is not defined";
+                else
+                    m_builder.AttachPartition(table, child);
             }
             applied = true;
         }
@@ -684,11 +654,12 @@ private:
         }
     }
 
-    void Comment(const PgQuery__CommentStmt* c, const Statement& s)
+    void Comment(const Json& c, const Statement& s)
     {
-        std::vector<std::string> names = ListStrings(c->object);
-        const bool onColumn = c->objtype == PG_QUERY__OBJECT_TYPE__OBJECT_COLUMN;
-        if ((c->objtype != PG_QUERY__OBJECT_TYPE__OBJECT_TABLE && !onColumn) || names.size() < (onColumn ? 2u : 1u)) {
+        const std::string objtype = Str(c.Get("objtype"));
+        const bool onColumn = objtype == "OBJECT_COLUMN";
+        std::vector<std::string> names = ListStrings(c.Get("object"));
+        if ((objtype != "OBJECT_TABLE" && !onColumn) || names.size() < (onColumn ? 2u : 1u)) {
             m_report.Skip(s.kind, s.line);
             return;
         }
@@ -699,9 +670,17 @@ private:
             Unreadable(s, "table " + names[tableAt] + " is not defined");
             return;
         }
-        const std::string text = Text(c->comment);
+        std::string text = Str(c.Get("comment"));
+        if (text.size() > CTolerantReader::kMaxTextBytes) {
+            m_report.droppedCharacters += text.size() - CTolerantReader::kMaxTextBytes;
+            text.resize(CTolerantReader::kMaxTextBytes);
+            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+                text.pop_back();
+            if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
+                text.pop_back();
+        }
         if (!onColumn) {
-            table->comment = text;
+            table->comment = std::move(text);
             return;
         }
         SchemaColumn* column = CSchemaBuilder::ResolveColumn(*table, names.back());
@@ -709,22 +688,23 @@ private:
             Unreadable(s, "column " + names.back() + " is not defined");
             return;
         }
-        column->comment = text;
+        column->comment = std::move(text);
     }
 
-    void Index(const PgQuery__IndexStmt* index, const Statement& s)
+    void Index(const Json& index, const Statement& s)
     {
         std::vector<std::string> columns;
-        bool plain = index->unique && !index->where_clause && index->relation;
-        for (size_t i = 0; plain && i < index->n_index_params; ++i) {
-            const PgQuery__Node* n = index->index_params[i];
-            if (n && n->node_case == PG_QUERY__NODE__NODE_INDEX_ELEM && n->index_elem->name && *n->index_elem->name)
-                columns.push_back(n->index_elem->name);
-            else
-                plain = false;
+        bool plain = index.Get("unique") && index.Get("unique")->Bool() && !index.Get("whereClause");
+        if (const Json* params = index.Get("indexParams")) {
+            for (const Json& item : *params) {
+                const Json* e = nullptr;
+                if (NodeType(&item, &e) == "IndexElem" && e && e->Get("name"))
+                    columns.push_back(Str(e->Get("name")));
+                else
+                    plain = false;
+            }
         }
-        SchemaTable* table =
-            plain ? m_builder.Find(Text(index->relation->schemaname), Text(index->relation->relname)) : nullptr;
+        SchemaTable* table = plain ? FindRange(index.Get("relation")) : nullptr;
         if (!table || columns.empty()) {
             m_report.Skip(s.kind, s.line); // partial, on expressions, or on a view
             return;
@@ -732,17 +712,18 @@ private:
         table->uniqueKeys.push_back(std::move(columns));
     }
 
-    void Drop(const PgQuery__DropStmt* d, const Statement& s)
+    void Drop(const Json& d, const Statement& s)
     {
-        if (d->remove_type != PG_QUERY__OBJECT_TYPE__OBJECT_TABLE) {
+        if (Str(d.Get("removeType")) != "OBJECT_TABLE") {
             m_report.Skip(s.kind, s.line);
             return;
         }
-        for (size_t i = 0; i < d->n_objects; ++i) {
-            std::vector<std::string> names = ListStrings(d->objects[i]);
-            if (names.empty())
-                continue;
-            m_builder.Drop(names.size() >= 2 ? names[names.size() - 2] : std::string(), names.back());
+        if (const Json* objects = d.Get("objects")) {
+            for (const Json& object : *objects) {
+                std::vector<std::string> names = ListStrings(&object);
+                if (!names.empty())
+                    m_builder.Drop(names.size() >= 2 ? names[names.size() - 2] : std::string(), names.back());
+            }
         }
     }
 
@@ -752,15 +733,25 @@ private:
     CSchemaBuilder m_builder;
     CTolerantReader m_spans;
     CTolerantReader m_fallback;
-    CArena m_arena;
+    CJsonDocument m_json;
 };
 
 } // namespace
 
-bool ReadPostgresScript(std::string_view script, SchemaDescription& description, ImportReport& report,
+bool ReadPostgresScript(std::string& script, SchemaDescription& description, ImportReport& report,
                         const ReaderProgress& progress)
 {
-    std::string text(script);
-    CPostgresReader reader(text, report);
+    CPostgresReader reader(script, report);
     return reader.Read(progress, description);
+}
+
+std::vector<std::pair<size_t, size_t>> PostgresStatementSpans(std::string_view script)
+{
+    std::string text(script);
+    ImportReport report;
+    bool stopped = false;
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const Statement& s : SplitStatements(text, report, {}, stopped))
+        spans.emplace_back(s.begin, s.end);
+    return spans;
 }

@@ -266,7 +266,7 @@ ScriptImport ReadSchemaText(std::string_view script, SqlDialect dialect, const I
         result.readerError = "The script is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MB.";
         return result;
     }
-    const std::string text = Sanitized(script, result.report);
+    std::string text = Sanitized(script, result.report);
     const double total = double(std::max<size_t>(text.size(), 1));
     ReaderProgress progress;
     if (options.progress)
@@ -288,7 +288,7 @@ ScriptImport ReadSchemaText(std::string_view script, SqlDialect dialect, const I
         CTolerantReader reader(text, dialect, builder, result.report);
         reader.SetProgress(progress);
         finished = reader.ReadAll();
-        result.description = builder.Finish(result.report);
+        result.description = builder.Finish();
         break;
     }
     case SqlDialect::Auto:

@@ -228,7 +228,6 @@ private:
 void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::string& sql, SchemaTable& table,
                ImportReport& report)
 {
-    table.name = name;
     std::map<int, std::string> keyColumns;
     catalog.Query("SELECT name, type, \"notnull\", dflt_value, pk, hidden FROM pragma_table_xinfo(?1) ORDER BY cid",
                   name, [&](sqlite3_stmt* row) {
@@ -243,10 +242,15 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
                           keyColumns[pk] = column.name;
                           column.primaryKey = true;
                       }
+                      report.Cut(column.name, ImportReport::kMaxNameBytes);
+                      report.Cut(column.type, ImportReport::kMaxTextBytes);
+                      report.Cut(column.defaultValue, ImportReport::kMaxTextBytes);
                       table.columns.push_back(std::move(column));
                   });
-    for (auto& [position, column] : keyColumns)
+    for (auto& [position, column] : keyColumns) {
+        report.Cut(column, ImportReport::kMaxNameBytes);
         table.primaryKey.push_back(column);
+    }
 
     // Foreign keys, grouped by id; the engine lists the last declared first.
     std::map<int, SchemaForeignKey, std::greater<int>> keys;
@@ -258,8 +262,14 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
                       if (sqlite3_column_type(row, 3) != SQLITE_NULL)
                           key.refColumns.push_back(CSqliteCatalog::Text(row, 3));
                   });
-    for (auto& [id, key] : keys)
+    for (auto& [id, key] : keys) {
+        report.Cut(key.refTable, ImportReport::kMaxNameBytes);
+        for (std::string& name : key.columns)
+            report.Cut(name, ImportReport::kMaxNameBytes);
+        for (std::string& name : key.refColumns)
+            report.Cut(name, ImportReport::kMaxNameBytes);
         table.foreignKeys.push_back(std::move(key));
+    }
 
     std::vector<std::string> uniqueIndexes;
     catalog.Query("SELECT name FROM pragma_index_list(?1) WHERE \"unique\" AND origin <> 'pk' AND NOT partial "
@@ -273,6 +283,7 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
                 plain = false; // an expression
             else
                 columns.push_back(CSqliteCatalog::Text(row, 0));
+            report.Cut(columns.back(), ImportReport::kMaxNameBytes);
         });
         if (plain && !columns.empty())
             table.uniqueKeys.push_back(std::move(columns));
@@ -283,7 +294,7 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
     ImportReport scratchReport;
     CTolerantReader reader(sql, SqlDialect::Sqlite, scratch, scratchReport);
     reader.ReadAll();
-    SchemaDescription parsed = scratch.Finish(scratchReport);
+    SchemaDescription parsed = scratch.Finish();
     if (parsed.tables.size() == 1) {
         const SchemaTable& source = parsed.tables.front();
         table.checks = source.checks;
@@ -292,7 +303,6 @@ void ReadTable(CSqliteCatalog& catalog, const std::string& name, const std::stri
             if (const SchemaColumn* written = source.FindColumn(column.name))
                 column.check = written->check;
     }
-    (void)report;
 }
 
 } // namespace
@@ -380,11 +390,13 @@ bool ReadSqliteScript(std::string_view script, SchemaDescription& description, I
                       tables.emplace_back(CSqliteCatalog::Text(row, 0), CSqliteCatalog::Text(row, 1));
                   });
     CSchemaBuilder builder(SqlDialect::Sqlite);
-    for (const auto& [name, sql] : tables) {
-        SchemaTable* table = builder.Create("", name);
+    for (auto& [name, sql] : tables) {
+        std::string shown = name;
+        report.Cut(shown, ImportReport::kMaxNameBytes);
+        SchemaTable* table = builder.Create("", shown);
         if (table)
             ReadTable(catalog, name, sql, *table, report);
     }
-    description = builder.Finish(report);
+    description = builder.Finish();
     return true;
 }

@@ -2,7 +2,10 @@
 // give what its engine makes of it: every table, column, NOT NULL, primary
 // key, foreign key and unique key, and no other table.
 #include "CatalogText.h"
+#include "DialectReaders.h"
 #include "SchemaImport.h"
+
+#include <pg_query.h>
 
 #include <sqlite3.h>
 
@@ -119,4 +122,37 @@ TEST(SchemaCorpus, EveryScriptOfTheFolderHasACase)
         if (entry.path().extension() == ".sql")
             ++scripts;
     EXPECT_EQ(scripts, 9) << "a new script in the shared folder needs its expected catalog and a case here";
+}
+
+// The PostgreSQL reader cuts statements with its own lexer, which also knows
+// psql's lines and COPY data; it must cut where libpg_query's splitters cut:
+// the parser's where the whole script parses, the scanner's where it does
+// not (pagila has a statement newer than the parser).
+TEST(SchemaCorpus, PostgreSqlStatementsAreCutWhereLibpgQueryCutsThem)
+{
+    int compared = 0;
+    struct Case {
+        const char* file;
+        bool parser;
+    };
+    for (const Case& c : {Case{"northwind.postgresql.sql", true}, Case{"pagila.postgresql.sql", false}}) {
+        const char* file = c.file;
+        const std::string script = ReadFile(kSchemas + "/" + file);
+        PgQuerySplitResult split =
+            c.parser ? pg_query_split_with_parser(script.c_str()) : pg_query_split_with_scanner(script.c_str());
+        ASSERT_EQ(split.error, nullptr) << file;
+        std::vector<size_t> parserEnds;
+        for (int i = 0; i < split.n_stmts; ++i)
+            parserEnds.push_back(size_t(split.stmts[i]->stmt_location + split.stmts[i]->stmt_len));
+        pg_query_free_split_result(split);
+        std::vector<size_t> ours;
+        for (const auto& [begin, end] : PostgresStatementSpans(script))
+            ours.push_back(end - 1); // the parser's statement ends before its semicolon
+        ASSERT_EQ(ours.size(), parserEnds.size()) << file;
+        for (size_t i = 0; i < ours.size(); ++i)
+            EXPECT_EQ(script.substr(ours[i], 1), ";") << file << " statement " << i;
+        EXPECT_EQ(ours, parserEnds) << file;
+        compared += int(ours.size());
+    }
+    EXPECT_GT(compared, 3000);
 }

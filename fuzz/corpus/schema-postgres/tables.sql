@@ -1,0 +1,5 @@
+CREATE TABLE public.a (id serial PRIMARY KEY, n text DEFAULT 'x'::text NOT NULL, CHECK (id > 0));
+CREATE TABLE b (a_id int REFERENCES a, c int) INHERITS (a);
+ALTER TABLE ONLY b ADD CONSTRAINT b_fk FOREIGN KEY (c) REFERENCES a(id);
+COMMENT ON COLUMN a.n IS E'note\n';
+CREATE UNIQUE INDEX u ON b (c, a_id);

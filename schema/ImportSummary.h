@@ -1,0 +1,15 @@
+#pragma once
+
+#include "CSchemaMerge.h"
+#include "ImportReport.h"
+
+#include <string>
+
+// The account of a dialect import for the summary box: what came in and
+// from which dialect, then the statements skipped and those that could not
+// be read (kind, count, first lines), what the diagram cannot show, and the
+// characters dropped. One fact a line.
+std::string ImportSummaryText(const ImportReport& report, const MergeResult& merge);
+
+// The same in one or two lines, for the command line's error stream.
+std::string ImportSummaryLines(const ImportReport& report, const MergeResult& merge);
