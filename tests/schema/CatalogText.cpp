@@ -24,7 +24,7 @@ std::string CatalogText(const SchemaDescription& description)
         lines.push_back("table\t" + t);
         for (size_t i = 0; i < table.columns.size(); ++i) {
             const SchemaColumn& c = table.columns[i];
-            char position[16];
+            char position[24];
             std::snprintf(position, sizeof position, "%03zu", i + 1);
             lines.push_back("column\t" + t + "\t" + position + "\t" + c.name + "\t" + (c.notNull ? "1" : "0"));
             if (c.unique)
