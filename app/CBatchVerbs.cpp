@@ -205,7 +205,8 @@ int CBatchVerbs::ImportSql(const QString& script, const QString& into, const QSt
     const std::string path = QFile::encodeName(script).toStdString();
     ImportOptions options;
     options.dialect = dialect;
-    const ScriptIntoDiagram imported = ImportScriptIntoDiagram(*doc, *MeasuringSurface(*doc), CanvasPage(), path, options);
+    const ScriptIntoDiagram imported =
+        ImportScriptIntoDiagram(*doc, *MeasuringSurface(*doc), CanvasPage(), path, options);
     if (!imported.script.ok) {
         // Nothing read: ddlread's own account, as Import SQL gives it.
         const std::string& why =
