@@ -1,6 +1,8 @@
 // The Import SQL command: reads a script through ddlread and merges it.
 #include "CKorvoView.h"
 
+#include "CDiagramSnapshot.h"
+#include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
@@ -24,9 +26,12 @@ void CKorvoView::OnImportSQL()
     std::string error;
     const SqlTableList list = ImportSqlFile(QFile::encodeName(path).toStdString(), error);
     if (list) {
+        // The whole import is one step, however many tables it touched.
+        const CDiagramSnapshot before(*GetDocument());
         auto dc = PrepareDC();
         CSqlImporter importer(*GetDocument(), *dc, m_rectCanvas);
         importer.ImportTables(list.get());
+        m_pHost->RecordChange(before, tr("Import SQL"), dc.get());
     }
     QApplication::restoreOverrideCursor();
 
