@@ -215,8 +215,8 @@ bool CKorvoView::FinishRelationDrag(CKorvoDC& dc, CPoint point)
     CKorvoDoc* doc = GetDocument();
     const CPoint origin = GetLogScrollPosition();
     bool created = false;
-    const CDiagramSnapshot before(*doc, {});
     if (m_pDragColumn) {
+        const CDiagramSnapshot before(*doc, {});
         for (auto& table : doc->m_tables) {
             if (table.get() == m_pDragTable)
                 continue;
