@@ -39,6 +39,7 @@ signals:
     void RecentFilesChanged();
 
 private:
+    static void ForgetHistoryAfter(QObject* receiver, const QEvent* event);
     void LoadRecentFiles(QSettings& settings);
     void SaveRecentFiles(QSettings& settings) const;
 

@@ -112,10 +112,20 @@ void CMainFrame::ConnectCommands()
     auto on = [this](int id, auto handler) {
         connect(GetAction(id), &QAction::triggered, this, [this, handler] { RunWithinMemory(this, handler); });
     };
+    // A diagram command that ran out of memory may have changed the document
+    // without recording its step: its history no longer holds.
     auto onView = [this](int id, void (CKorvoView::*method)()) {
         connect(GetAction(id), &QAction::triggered, this, [this, method] {
             if (CKorvoView* view = ActiveView())
-                RunWithinMemory(this, [view, method] { (view->*method)(); });
+                if (!RunWithinMemory(this, [view, method] { (view->*method)(); }))
+                    view->GetDocumentHost()->ForgetHistory();
+        });
+    };
+    auto onHistory = [this](int id, void (QUndoStack::*step)()) {
+        connect(GetAction(id), &QAction::triggered, this, [this, step] {
+            if (CDocumentHost* host = ActiveDocument())
+                if (!RunWithinMemory(this, [host, step] { (host->UndoStack()->*step)(); }))
+                    host->ForgetHistory();
         });
     };
 
@@ -129,14 +139,8 @@ void CMainFrame::ConnectCommands()
     onView(ID_FILE_PRINT_PREVIEW, &CKorvoView::OnFilePrintPreview);
     on(ID_APP_EXIT, [this] { close(); });
 
-    on(ID_EDIT_UNDO, [this] {
-        if (CDocumentHost* host = ActiveDocument())
-            host->UndoStack()->undo();
-    });
-    on(ID_EDIT_REDO, [this] {
-        if (CDocumentHost* host = ActiveDocument())
-            host->UndoStack()->redo();
-    });
+    onHistory(ID_EDIT_UNDO, &QUndoStack::undo);
+    onHistory(ID_EDIT_REDO, &QUndoStack::redo);
     onView(ID_EDIT_SELECT_ALL, &CKorvoView::OnEditSelectAll);
     onView(ID_EDIT_CUT, &CKorvoView::OnEditCut);
     onView(ID_EDIT_COPY, &CKorvoView::OnEditCopy);

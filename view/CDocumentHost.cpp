@@ -61,6 +61,12 @@ bool CDocumentHost::RecordChange(const CDiagramSnapshot& before, const QString& 
     return true;
 }
 
+void CDocumentHost::ForgetHistory()
+{
+    m_undoStack.clear();
+    m_undoStack.resetClean();
+}
+
 void CDocumentHost::StepApplied(bool settingsChanged)
 {
     emit HistoryApplied();

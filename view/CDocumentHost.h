@@ -51,6 +51,11 @@ public:
     bool RecordChange(const CDiagramSnapshot& before, const QString& text, const CMeasureSurface* surface = nullptr);
     // Called by a step after undo or redo changed the document.
     void StepApplied(bool settingsChanged);
+    // Drops the history when it may no longer lead back from the document as
+    // it is: a command ran out of memory between changing the document and
+    // pushing its step, or in the middle of undo or redo. The saved state can
+    // then no longer be reached by undo, so the document counts as modified.
+    void ForgetHistory();
 
 signals:
     void ModifiedChanged(bool modified);

@@ -7,6 +7,7 @@
 #include "CDocumentHost.h"
 #include "CKorvoApp.h"
 #include "CKorvoDoc.h"
+#include "CKorvoView.h"
 #include "CMainFrame.h"
 #include "CModalSeam.h"
 #include "CommandIds.h"
@@ -15,7 +16,10 @@
 #include <QAction>
 #include <QEvent>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
 
 #include <cstdlib>
 #include <memory>
@@ -160,4 +164,48 @@ TEST_F(OutOfMemoryTest, AnEventThatRunsOutOfMemoryIsReported)
     ASSERT_EQ(m_seam.boxes.size(), 1);
     EXPECT_EQ(m_seam.boxes[0].text, QString::fromLatin1(kOutOfMemoryMessage));
     EXPECT_EQ(m_frame->GetDocManager()->Documents().size(), 1);
+}
+
+// An edit that runs out of memory may have changed the diagram before its
+// step was recorded: the history goes, rather than let undo lead to a
+// diagram that never was, and the saved state counts as left.
+TEST_F(OutOfMemoryTest, AnEditThatRunsOutOfMemoryDropsTheHistory)
+{
+    CKorvoView* view = m_frame->ActiveView();
+    auto placeTable = [&](QPoint at) {
+        m_frame->GetAction(ID_TOOL_TABLE)->trigger();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    };
+    placeTable(QPoint(300, 300));
+    ASSERT_EQ(m_host->UndoStack()->count(), 1);
+    m_host->SetModifiedFlag(false);
+
+    // A command: Delete of everything, whose step would hold the large table.
+    m_frame->GetAction(ID_EDIT_SELECT_ALL)->trigger();
+    {
+        AllocationLimit limit(kLimit);
+        m_frame->GetAction(ID_EDIT_DELETE)->trigger();
+    }
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
+    EXPECT_FALSE(m_frame->GetAction(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_TRUE(m_host->IsModified());
+    EXPECT_EQ(m_host->GetDocument()->m_tables.size(), 2u);
+
+    // The mouse: a double click on the large table for Table Properties.
+    placeTable(QPoint(400, 300));
+    ASSERT_EQ(m_host->UndoStack()->count(), 1);
+    view->viewport()->grab();
+    const QPoint onTable(4, 4);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, onTable);
+    {
+        AllocationLimit limit(kLimit);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, onTable, view->viewport()->mapToGlobal(onTable),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &twice);
+    }
+    ASSERT_EQ(m_seam.boxes.size(), 2);
+    EXPECT_EQ(m_seam.dialogRuns, 0);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
+    EXPECT_TRUE(m_host->IsModified());
 }
