@@ -36,8 +36,11 @@ class KorvoTableView;
 // CDiagramChange::Record(before, doc) gives the same record to keep or drop.
 //
 // A change that only moves tables and sets the page counts, as an
-// arrangement does, is cheaper as a DiagramMoves (schema/TableMoves.h) pushed
-// as a CTableMovesCommand.
+// arrangement does, is cheaper as a DiagramMoves (schema/TableMoves.h):
+//
+//     const ArrangeResult arranged = ArrangeTables(doc, options);
+//     ApplyMoves(doc, arranged.change);
+//     host->PushStep(new CTableMovesCommand(host, tr("Arrange Tables"), arranged.change));
 //
 // The snapshot writes each table it covers in its file record (about the size
 // of the .erd file, for the life of the snapshot) and notes every table's and

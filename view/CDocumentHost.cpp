@@ -14,8 +14,9 @@ CDocumentHost::CDocumentHost(std::unique_ptr<CKorvoDoc> doc, QObject* parent)
 
 CDocumentHost::~CDocumentHost()
 {
-    // No clean-state signal may reach a half-destroyed host.
-    m_undoStack.disconnect(this);
+    // The stack clears itself when it goes and would announce that to the
+    // host and the main window, which may be half destroyed by then.
+    m_undoStack.blockSignals(true);
 }
 
 void CDocumentHost::SetPathName(const QString& path)

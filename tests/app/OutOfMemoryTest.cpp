@@ -16,7 +16,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
@@ -192,20 +194,25 @@ TEST_F(OutOfMemoryTest, AnEditThatRunsOutOfMemoryDropsTheHistory)
     EXPECT_TRUE(m_host->IsModified());
     EXPECT_EQ(m_host->GetDocument()->m_tables.size(), 2u);
 
-    // The mouse: a double click on the large table for Table Properties.
+    // An event of the window that ran out of memory, as the application's
+    // event delivery meets it (an exception through Qt's own frames leaks
+    // what they hold, so it is not thrown here): a paint leaves the history
+    // alone, a key or a click on the canvas drops it.
     placeTable(QPoint(400, 300));
     ASSERT_EQ(m_host->UndoStack()->count(), 1);
-    view->viewport()->grab();
-    const QPoint onTable(4, 4);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, onTable);
-    {
-        AllocationLimit limit(kLimit);
-        QMouseEvent twice(QEvent::MouseButtonDblClick, onTable, view->viewport()->mapToGlobal(onTable),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view->viewport(), &twice);
-    }
-    ASSERT_EQ(m_seam.boxes.size(), 2);
-    EXPECT_EQ(m_seam.dialogRuns, 0);
+    QPaintEvent paint(QRect(0, 0, 10, 10));
+    CKorvoApp::ForgetHistoryAfter(view->viewport(), &paint);
+    EXPECT_EQ(m_host->UndoStack()->count(), 1);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    CKorvoApp::ForgetHistoryAfter(m_frame.get(), &key);
+    EXPECT_EQ(m_host->UndoStack()->count(), 1) << "not an event of a diagram window";
+    CKorvoApp::ForgetHistoryAfter(view, &key);
     EXPECT_EQ(m_host->UndoStack()->count(), 0);
     EXPECT_TRUE(m_host->IsModified());
+
+    placeTable(QPoint(400, 300));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    CKorvoApp::ForgetHistoryAfter(view->viewport(), &press);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
 }
