@@ -41,7 +41,8 @@ const MenuLayout kMenusDocument[] = {
     {"&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
                ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP, ID_FILE_PRINT, kSeparator, kRecentFiles, kSeparator,
                ID_APP_EXIT}},
-    {"&Edit", {ID_EDIT_UNDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE}},
+    {"&Edit", {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE,
+               kSeparator, ID_EDIT_SELECT_ALL}},
     {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}},
     {"&Diagram", {ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_DIAGRAM_EXPORT_IMAGE}},
     {"&Window", {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}},
@@ -50,7 +51,8 @@ const MenuLayout kMenusDocument[] = {
 
 // Toolbar 128 and 130, left to right; 0 is a separator.
 constexpr int kMainToolBar[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY,
-                                ID_EDIT_PASTE, kSeparator, ID_FILE_PRINT, kSeparator, ID_APP_ABOUT};
+                                ID_EDIT_PASTE, kSeparator, ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_FILE_PRINT,
+                                kSeparator, ID_APP_ABOUT};
 constexpr int kToolsToolBar[] = {ID_TOOL_POINTER, ID_TOOL_TABLE, ID_TOOL_RELATION};
 
 const char* IconFor(int id)
@@ -62,6 +64,8 @@ const char* IconFor(int id)
     case ID_EDIT_CUT: return "cut";
     case ID_EDIT_COPY: return "copy";
     case ID_EDIT_PASTE: return "paste";
+    case ID_EDIT_UNDO: return "undo";
+    case ID_EDIT_REDO: return "redo";
     case ID_FILE_PRINT: return "print";
     case ID_APP_ABOUT: return "about";
     case ID_TOOL_POINTER: return "pointer";

@@ -2,6 +2,7 @@
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CDiagramSnapshot.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
@@ -23,9 +24,13 @@ void CKorvoView::OnImportSQL()
     // A large script takes a moment to read and lay out.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const CAppState& app = CAppState::Get();
-    const ScriptIntoDiagram imported =
-        ImportScriptIntoDiagram(*GetDocument(), *PrepareDC(), PageArea{app.PageWidth(), app.PageHeight()},
-                                QFile::encodeName(path).toStdString());
+    // The whole import is one step, however many tables it touched.
+    const CDiagramSnapshot before(*GetDocument());
+    auto dc = PrepareDC();
+    const ScriptIntoDiagram imported = ImportScriptIntoDiagram(
+        *GetDocument(), *dc, PageArea{app.PageWidth(), app.PageHeight()}, QFile::encodeName(path).toStdString());
+    if (imported.script.ok)
+        m_pHost->RecordChange(before, tr("Import SQL"), dc.get());
     QApplication::restoreOverrideCursor();
 
     if (!imported.script.ok) {

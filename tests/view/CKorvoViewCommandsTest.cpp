@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -334,20 +335,33 @@ TEST_F(CKorvoViewCommandsTest, CopyAndPasteThroughTheClipboardIntoAnotherDiagram
     target.OnInitialUpdate();
     AddTable(*other.GetDocument(), "old", 0, 0)->m_bSelected = true;
     target.ScrollToDevicePosition(CPoint{100, 60});
+    // Pasted from the menu, with the mouse elsewhere: one step right and
+    // down from where the tables were copied.
+    QCursor::setPos(target.viewport()->mapToGlobal(QPoint(-200, -200)));
     target.OnEditPaste();
 
     const CKorvoDoc& pasted = *other.GetDocument();
     ASSERT_EQ(pasted.m_tables.size(), 3u);
     EXPECT_FALSE(pasted.m_tables[0]->m_bSelected) << "the old selection is cleared";
     EXPECT_TRUE(pasted.m_tables[1]->m_bSelected && pasted.m_tables[2]->m_bSelected);
-    // The group's top-left corner lands at the visible area's top-left.
-    EXPECT_EQ(pasted.m_tables[1]->m_x, 1500);
-    EXPECT_EQ(pasted.m_tables[1]->m_y, -900);
-    EXPECT_EQ(pasted.m_tables[2]->m_x, 1500 + 6000);
-    EXPECT_EQ(pasted.m_tables[2]->m_y, -900 - 1500);
+    EXPECT_EQ(pasted.m_tables[1]->m_x, 3000 + 360);
+    EXPECT_EQ(pasted.m_tables[1]->m_y, -3000 - 360);
+    EXPECT_EQ(pasted.m_tables[2]->m_x, 9000 + 360);
+    EXPECT_EQ(pasted.m_tables[2]->m_y, -4500 - 360);
     ASSERT_EQ(pasted.m_relations.size(), 1u);
     EXPECT_EQ(pasted.m_relations[0]->m_sourceColumns[0]->m_strName, "y");
     EXPECT_FALSE(pasted.m_relations[0]->m_bSelected);
+
+    // With the mouse over the canvas (Ctrl+V there) the group's top-left
+    // corner lands under it.
+    QCursor::setPos(target.viewport()->mapToGlobal(QPoint(50, 40)));
+    target.OnEditPaste();
+    ASSERT_EQ(pasted.m_tables.size(), 5u);
+    EXPECT_EQ(pasted.m_tables[3]->m_x, (100 + 50) * 15);
+    EXPECT_EQ(pasted.m_tables[3]->m_y, -(60 + 40) * 15);
+    EXPECT_EQ(pasted.m_tables[4]->m_x, (100 + 50) * 15 + 6000);
+    EXPECT_EQ(pasted.m_tables[4]->m_y, -(60 + 40) * 15 - 1500);
+    EXPECT_EQ(pasted.m_relations.size(), 2u);
     EXPECT_TRUE(other.IsModified());
 }
 
