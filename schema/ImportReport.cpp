@@ -1,7 +1,28 @@
 #include "ImportReport.h"
 
-void ImportReport::Note(std::vector<StatementTally>& list, std::string_view kind, int line, std::string_view reason)
+namespace {
+
+// A statement's kind and reason are told to people in a line of a summary;
+// a script whose first word is megabytes long must not make them that long.
+std::string_view Shortened(std::string_view text, size_t limit, bool& cut)
 {
+    cut = text.size() > limit;
+    if (!cut)
+        return text;
+    size_t keep = limit;
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+        --keep;
+    return text.substr(0, keep);
+}
+
+} // namespace
+
+void ImportReport::Note(std::vector<StatementTally>& list, std::string_view fullKind, int line,
+                        std::string_view reason)
+{
+    bool cut = false;
+    const std::string_view shortKind = Shortened(fullKind, StatementTally::kMaxKindBytes, cut);
+    const std::string kind = std::string(shortKind) + (cut ? "..." : "");
     for (StatementTally& tally : list) {
         if (tally.kind == kind) {
             ++tally.count;
@@ -11,10 +32,10 @@ void ImportReport::Note(std::vector<StatementTally>& list, std::string_view kind
         }
     }
     StatementTally tally;
-    tally.kind = std::string(kind);
+    tally.kind = kind;
     tally.count = 1;
     tally.firstLines.push_back(line);
-    tally.firstReason = std::string(reason);
+    tally.firstReason = std::string(Shortened(reason, StatementTally::kMaxReasonBytes, cut)) + (cut ? "..." : "");
     list.push_back(std::move(tally));
 }
 

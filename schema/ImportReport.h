@@ -16,6 +16,9 @@ struct StatementTally {
     std::string firstReason;     // unreadable only: why the first one failed
 
     static constexpr size_t kMaxLines = 5;
+    // Longer kinds and reasons are cut, marked with "...".
+    static constexpr size_t kMaxKindBytes = 48;
+    static constexpr size_t kMaxReasonBytes = 240;
 };
 
 // What reading a script did beside the tables it read: the dialect it used,

@@ -1,5 +1,7 @@
 #include "ImportSummary.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string Plural(int count, const char* one, const char* many)
@@ -17,16 +19,37 @@ std::string Lines(const StatementTally& tally)
     return out;
 }
 
+// A box holds a screenful: a script of thousands of statements, each of
+// another unreadable kind, or a schema whose every key the diagram cannot
+// show, is told by its first few and a count of the rest.
+constexpr size_t kMaxKindsShown = 8;
+constexpr size_t kMaxNotShownLines = 10;
+
 std::string Tallies(const std::vector<StatementTally>& list, bool reasons)
 {
     std::string out;
-    for (const StatementTally& tally : list) {
+    const size_t shown = std::min(list.size(), kMaxKindsShown);
+    for (size_t i = 0; i < shown; ++i) {
+        const StatementTally& tally = list[i];
         out += (out.empty() ? "" : "; ") + tally.kind + " x" + std::to_string(tally.count) + " (" + Lines(tally);
         if (reasons && !tally.firstReason.empty())
             out += ": " + tally.firstReason;
         out += ")";
     }
+    if (list.size() > shown)
+        out += "; " + Plural(int(list.size() - shown), "other kind", "other kinds");
     return out;
+}
+
+std::string NotShownLines(const MergeResult& merge)
+{
+    std::string text;
+    const size_t shown = std::min(merge.notShown.size(), kMaxNotShownLines);
+    for (size_t i = 0; i < shown; ++i)
+        text += "Not shown: " + merge.notShown[i] + "\n";
+    if (merge.notShown.size() > shown)
+        text += "Not shown: " + std::to_string(merge.notShown.size() - shown) + " more.\n";
+    return text;
 }
 
 std::string Headline(const ImportReport& report, const MergeResult& merge)
@@ -48,8 +71,7 @@ std::string ImportSummaryText(const ImportReport& report, const MergeResult& mer
     if (!report.unreadable.empty())
         text += "Could not read " + Plural(report.UnreadableCount(), "statement", "statements") + ": " +
                 Tallies(report.unreadable, true) + "\n";
-    for (const std::string& line : merge.notShown)
-        text += "Not shown: " + line + "\n";
+    text += NotShownLines(merge);
     if (report.droppedCharacters > 0)
         text += "Dropped or replaced " + std::to_string(report.droppedCharacters) +
                 (report.droppedCharacters == 1 ? " character" : " characters") +
