@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QProgressDialog>
+#include <QTimer>
 
 #include <new>
 
@@ -40,9 +42,10 @@ int CModalSeam::RunDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter)
+QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                    QString* selectedFilter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter, selectedFilter);
 }
 
 QString CModalSeam::GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
@@ -75,6 +78,16 @@ int CModalSeam::RunPageSetup(QPageSetupDialog& dialog)
 int CModalSeam::RunPrintDialog(QPrintDialog& dialog)
 {
     return dialog.exec();
+}
+
+void CModalSeam::ShowProgress(QProgressDialog& dialog)
+{
+    // The dialog is the timer's context: one closed before the delay is over
+    // never shows.
+    QTimer::singleShot(kProgressDelayMs, &dialog, [&dialog] {
+        if (!dialog.wasCanceled())
+            dialog.show();
+    });
 }
 
 QAction* CModalSeam::PopupMenu(QMenu& menu, const QPoint& globalPos)

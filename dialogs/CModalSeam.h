@@ -12,6 +12,7 @@ class QPoint;
 class QFont;
 class QPageSetupDialog;
 class QPrintDialog;
+class QProgressDialog;
 class QWidget;
 
 // Every modal interaction of the program runs through the one installed seam:
@@ -29,8 +30,12 @@ public:
                                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     // Runs a dialog modally and returns QDialog::Accepted or Rejected.
     virtual int RunDialog(QDialog& dialog);
-    // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form.
-    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter);
+    // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form,
+    // several joined by ";;". With selectedFilter, the dialog starts on the
+    // filter it names (the first when it names none) and hands back the one
+    // the user chose.
+    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                    QString* selectedFilter = nullptr);
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& defaultSuffix, const QString& initialPath = QString());
     // Starts from font; true and the chosen font on OK.
@@ -38,6 +43,12 @@ public:
     // Page setup and print dialogs (also run through RunDialog by default).
     virtual int RunPageSetup(QPageSetupDialog& dialog);
     virtual int RunPrintDialog(QPrintDialog& dialog);
+    // A command that may take a while has started, with dialog (modal, with
+    // Cancel) as its progress; the command keeps running and closes the
+    // dialog when it ends. The real seam shows the dialog once the command
+    // has run for kProgressDelayMs, so a quick one never flashes it.
+    virtual void ShowProgress(QProgressDialog& dialog);
+    static constexpr int kProgressDelayMs = 500;
     // Shows a pop-up menu at a global position; the chosen action or null.
     virtual QAction* PopupMenu(QMenu& menu, const QPoint& globalPos);
 

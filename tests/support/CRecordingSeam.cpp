@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QProgressDialog>
 
 QMessageBox::StandardButton CRecordingSeam::MessageBox(QWidget* parent, const QString& text, const QString& caption,
                                                        QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
@@ -36,9 +37,14 @@ int CRecordingSeam::RunDialog(QDialog& dialog)
     return onDialog ? onDialog(dialog) : QDialog::Rejected;
 }
 
-QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter)
+QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter, QString* selectedFilter)
 {
     filters.append(filter);
+    if (selectedFilter) {
+        presetFilters.append(*selectedFilter);
+        if (!openFilter.isEmpty())
+            *selectedFilter = openFilter;
+    }
     return openAnswers.isEmpty() ? openFileName : openAnswers.takeFirst();
 }
 
@@ -80,4 +86,12 @@ QAction* CRecordingSeam::PopupMenu(QMenu& menu, const QPoint&)
         }
     }
     return nullptr;
+}
+
+void CRecordingSeam::ShowProgress(QProgressDialog& dialog)
+{
+    progressLabels.append(dialog.labelText());
+    dialog.show();
+    if (workProgress)
+        workProgress(dialog);
 }

@@ -21,7 +21,11 @@
 //   without showing it; otherwise the run is rejected. Page setup goes to
 //   `pageSetup` when set, and print dialogs are dialog runs.
 // - File dialogs: answered from `openAnswers` / `saveAnswers` in order, then
-//   with `openFileName` / `saveFileName` (empty: cancelled).
+//   with `openFileName` / `saveFileName` (empty: cancelled). An open dialog
+//   offered a filter choice records the filter it starts on in
+//   `presetFilters` and hands back `openFilter` when set, else the preset.
+// - Progress dialogs: shown at once (no delay), recorded in
+//   `progressLabels`, then worked by `workProgress` (which may press Cancel).
 // - Font dialog: `onFont` changes the font and accepts, or it is cancelled.
 // - Pop-up menus: the action named `menuChoice` is triggered.
 class CRecordingSeam : public CModalSeam {
@@ -43,13 +47,15 @@ public:
                                            QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
                                            QMessageBox::StandardButton defaultButton) override;
     int RunDialog(QDialog& dialog) override;
-    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                            QString* selectedFilter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                             const QString& defaultSuffix, const QString& initialPath) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     int RunPageSetup(QPageSetupDialog& dialog) override;
     int RunPrintDialog(QPrintDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPos) override;
+    void ShowProgress(QProgressDialog& dialog) override;
 
     // Every box in full, and the same boxes' texts, captions and icons alone
     // for short checks.
@@ -73,6 +79,11 @@ public:
     QStringList saveAnswers;
     QString openFileName;
     QString saveFileName;
+    QStringList presetFilters;
+    QString openFilter;
+
+    QStringList progressLabels;
+    std::function<void(QProgressDialog&)> workProgress;
 
     std::function<bool(QFont&)> onFont;
     QFont fontOffered;
