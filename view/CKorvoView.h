@@ -18,10 +18,13 @@ class CRelation;
 class KorvoTableView;
 class QMenu;
 class QPrinter;
+struct PlacedMerge;
+struct SchemaDescription;
 
 // The diagram window of a document: paints the canvas, turns mouse and keys
 // into edits with the application's current tool, prints, and carries the
-// diagram commands (delete, clipboard, options, font, SQL import and export).
+// diagram commands (delete, clipboard, options, font, importing scripts,
+// SQL export).
 class CKorvoView : public CLogScrollView, public CDiagramRenderer {
     Q_OBJECT
 public:
@@ -114,6 +117,9 @@ private:
     void ShowRelationProperties(CRelation* relation);
     // Records what changed since before as one step, measuring as painting does.
     bool RecordChange(const CDiagramSnapshot& before, const QString& text);
+    // Merges a description read whole, places its new tables and records it
+    // all as one step named stepName.
+    PlacedMerge MergeAsOneStep(const SchemaDescription& description, const QString& stepName);
     // Delete and Cut: the selected relations, then the selected tables.
     void DeleteSelection(const QString& text);
     // Where a paste puts the group's top-left corner: the logical point under

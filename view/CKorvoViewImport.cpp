@@ -1,53 +1,138 @@
-// The Import SQL command: reads a script, merges it and places the new tables.
+// The Import SQL command: reads a script in Korvo's language or in a
+// database's dialect, merges it and places the new tables as one step.
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CBackgroundTask.h"
 #include "CDiagramSnapshot.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 #include "DiagramImport.h"
+#include "ImportSummary.h"
 #include "ModelText.h"
 #include "SqlNameLoss.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
-void CKorvoView::OnImportSQL()
+namespace {
+
+// The file dialog's filters name the dialect to read. The first, which the
+// dialog starts on, leaves the choice to the import.
+struct DialectFilter {
+    const char* filter;
+    SqlDialect dialect;
+};
+constexpr DialectFilter kDialectFilters[] = {
+    {"SQL Files (*.sql)", SqlDialect::Auto},
+    {"PostgreSQL script (*.sql)", SqlDialect::PostgreSql},
+    {"MySQL/MariaDB script (*.sql)", SqlDialect::MySql},
+    {"SQLite script (*.sql)", SqlDialect::Sqlite},
+    {"SQL Server script (*.sql)", SqlDialect::SqlServer},
+    {"Oracle script (*.sql)", SqlDialect::Oracle},
+    {"DB2 script (*.sql)", SqlDialect::Db2},
+    {"Korvo SQL (*.sql)", SqlDialect::Korvo},
+};
+
+SqlDialect DialectOfFilter(const QString& filter)
 {
-    const QString path =
-        CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), QStringLiteral("SQL Files (*.sql)"));
-    if (path.isEmpty())
-        return;
+    for (const DialectFilter& entry : kDialectFilters)
+        if (filter == QLatin1String(entry.filter))
+            return entry.dialect;
+    return SqlDialect::Auto;
+}
 
-    // A large script takes a moment to read and lay out.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const CAppState& app = CAppState::Get();
-    // The whole import is one step, however many tables it touched.
-    const CDiagramSnapshot before(*GetDocument());
-    auto dc = PrepareDC();
-    const ScriptIntoDiagram imported = ImportScriptIntoDiagram(
-        *GetDocument(), *dc, PageArea{app.PageWidth(), app.PageHeight()}, QFile::encodeName(path).toStdString());
-    if (imported.script.ok)
-        m_pHost->RecordChange(before, tr("Import SQL"), dc.get());
-    QApplication::restoreOverrideCursor();
+// The wait cursor for as long as a merge runs, whatever way it ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
-    if (!imported.script.ok) {
-        KorvoMessageBox(this, tr("Error importing: %1").arg(ModelToQString(imported.script.errorText)));
-        return;
+QString SummaryText(const std::string& text)
+{
+    QString shown = ModelToQString(text);
+    while (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(1);
+    return shown;
+}
+
+} // namespace
+
+PlacedMerge CKorvoView::MergeAsOneStep(const SchemaDescription& description, const QString& stepName)
+{
+    PlacedMerge merged;
+    {
+        // A large schema takes a moment to merge and lay out.
+        const WaitCursor wait;
+        const CAppState& app = CAppState::Get();
+        // The whole import is one step, however many tables it touched.
+        const CDiagramSnapshot before(*GetDocument());
+        auto dc = PrepareDC();
+        merged = MergeIntoDiagram(*GetDocument(), *dc, PageArea{app.PageWidth(), app.PageHeight()}, description);
+        m_pHost->RecordChange(before, stepName, dc.get());
     }
     // A large import grows the canvas; every window of the diagram follows.
-    const DiagramMoves& placement = imported.result.placement;
+    const DiagramMoves& placement = merged.placement;
     if (placement.pagesXAfter != placement.pagesXBefore || placement.pagesYAfter != placement.pagesYBefore)
         emit m_pHost->DiagramSettingsChanged();
     DocumentEdited(true);
-    if (imported.script.report.dialect != SqlDialect::Korvo)
+    return merged;
+}
+
+void CKorvoView::OnImportSQL()
+{
+    QStringList filters;
+    for (const DialectFilter& entry : kDialectFilters)
+        filters.append(QString::fromLatin1(entry.filter));
+    QString chosenFilter = filters.constFirst();
+    const QString path = CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), filters.join(QStringLiteral(";;")),
+                                                           &chosenFilter);
+    if (path.isEmpty())
         return;
+    const std::string file = QFile::encodeName(path).toStdString();
+
+    // Reading touches no document, so it runs on a worker thread while this
+    // window waits with a progress dialog; the merge comes after, here.
+    CBackgroundTask task;
+    ImportOptions options;
+    options.dialect = DialectOfFilter(chosenFilter);
+    options.progress = [&task](double share) { return task.Report(share); };
+    ScriptImport script;
+    const bool completed = task.RunWithProgress(this, tr("Reading %1...").arg(QFileInfo(path).fileName()),
+                                                [&options, &script, &file] { script = ImportSchemaScript(file, options); });
+    if (!completed || script.cancelled)
+        return;
+    if (task.RanOutOfMemory()) {
+        ReportOutOfMemory(this);
+        return;
+    }
+    if (!task.Failure().isEmpty()) {
+        KorvoMessageBox(this, tr("Error importing: %1").arg(task.Failure()));
+        return;
+    }
+    if (!script.ok) {
+        KorvoMessageBox(this, tr("Error importing: %1").arg(ModelToQString(script.errorText)));
+        return;
+    }
+
+    const PlacedMerge merged = MergeAsOneStep(script.description, tr("Import SQL"));
+    script.description = SchemaDescription();
+    if (script.report.dialect != SqlDialect::Korvo) {
+        KorvoMessageBox(this, SummaryText(ImportSummaryText(script.report, merged.merge)),
+                        QMessageBox::Information);
+        return;
+    }
 
     // ddlread passes over what its names cannot hold; say so rather than
     // let the shortened names pass for what the script said.
-    const SqlNameLosses losses = FindSqlNameLossesInFile(QFile::encodeName(path).toStdString());
+    const SqlNameLosses losses = FindSqlNameLossesInFile(file);
     if (!losses.Empty())
         KorvoMessageBox(this, ModelToQString(DescribeSqlNameLosses(losses)), QMessageBox::Warning);
 }
