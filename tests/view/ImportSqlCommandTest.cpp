@@ -3,6 +3,7 @@
 // a worker thread behind a progress dialog whose Cancel merges nothing, and
 // the whole import is one step that undo takes back byte for byte.
 #include "CAppState.h"
+#include "CatalogText.h"
 #include "CDocumentHost.h"
 #include "CKorvoView.h"
 #include "DiagramBuilder.h"
@@ -15,12 +16,43 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+const std::string kSchemas = std::string(KORVO_SHARED_DIR) + "/schemas";
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What the script's own engine makes of it: the sqlite3 engine run here,
+// else the catalog captured from the engine (tests/schema/expected).
+std::string EngineCatalog(const std::string& file)
+{
+    if (file == "chinook.sqlite.sql")
+        return SqliteEngineCatalog(ReadFile(kSchemas + "/" + file));
+    return ReadFile(std::string(KORVO_SOURCE_DIR) + "/tests/schema/expected/" +
+                    std::filesystem::path(file).stem().string() + ".catalog");
+}
+
+bool HasCompositeUnique(const std::string& catalog)
+{
+    std::istringstream lines(catalog);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("unique\t", 0) == 0 && line.find(',') != std::string::npos)
+            return true;
+    return false;
+}
 
 const char* const kPlainScript = "CREATE TABLE customer (id INT PRIMARY KEY, name VARCHAR(40) NOT NULL);\n";
 // ddlread stops at the backquote; the MySQL reader takes it.
@@ -246,4 +278,44 @@ TEST_F(ImportSqlCommandTest, UndoOfADialectImportGivesBackTheFileBytes)
     EXPECT_FALSE(window.host.IsModified());
     history.redo();
     EXPECT_EQ(window.doc().SaveToBytes(), after);
+}
+
+// Every real schema script of the shared folder, chosen in the file dialog
+// with its first filter, becomes the diagram its engine's catalog describes,
+// says so in one box, and goes again with one Undo.
+TEST_F(ImportSqlCommandTest, EveryRealSchemaComesInAsItsEngineMakesIt)
+{
+    const char* const files[] = {"chinook.postgresql.sql", "northwind.postgresql.sql", "pagila.postgresql.sql",
+                                 "chinook.mysql.sql",      "employees.mysql.sql",      "chinook.sqlite.sql",
+                                 "chinook.sqlserver.sql",  "chinook.oracle.sql",       "chinook.db2.sql"};
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        Window window;
+        window.Paint();
+        const std::string empty = window.doc().SaveToBytes();
+        m_seam.messages.clear();
+        Import(window, QString::fromStdString(kSchemas + "/" + file));
+
+        const std::string expected = AsDiagramShowsIt(EngineCatalog(file));
+        ASSERT_FALSE(expected.empty());
+        const std::string actual = DiagramCatalogText(window.doc());
+        EXPECT_TRUE(actual == expected) << CatalogDifference(actual, expected);
+
+        ASSERT_EQ(m_seam.messages.size(), 1);
+        const QStringList lines = m_seam.messages[0].split(QLatin1Char('\n'));
+        const QString headline = QStringLiteral("Imported %1 tables and %2 relations from ")
+                                     .arg(window.doc().m_tables.size())
+                                     .arg(window.doc().m_relations.size());
+        EXPECT_TRUE(lines[0].startsWith(headline)) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" (detected)."))) << lines[0].toStdString();
+        // What the diagram cannot show (a unique key over several columns)
+        // is in the box.
+        const bool compositeUnique = HasCompositeUnique(EngineCatalog(file));
+        EXPECT_EQ(m_seam.messages[0].contains(QStringLiteral("\nNot shown: ")), compositeUnique);
+
+        QUndoStack& history = *window.host.UndoStack();
+        ASSERT_EQ(history.count(), 1);
+        history.undo();
+        EXPECT_EQ(window.doc().SaveToBytes(), empty);
+    }
 }
