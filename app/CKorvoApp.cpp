@@ -59,6 +59,7 @@ CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
     CSettingsFile file;
     ReadPageSettings(file.Settings(), *this);
     LoadRecentFiles(file.Settings());
+    m_recentConnections = ReadRecentConnections(file.Settings());
 
     m_nClipboardFormat = QStringLiteral("application/x-") + QString::fromLatin1(kClipboardFormatName);
 }
@@ -71,6 +72,7 @@ CKorvoApp::~CKorvoApp()
     CSettingsFile file;
     WritePageSettings(file.Settings(), *this);
     SaveRecentFiles(file.Settings());
+    WriteRecentConnections(file.Settings(), m_recentConnections);
     file.Save();
     CAppState::Install(nullptr);
 }

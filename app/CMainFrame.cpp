@@ -149,6 +149,7 @@ void CMainFrame::ConnectCommands()
     onView(ID_DIAGRAM_OPTIONS, &CKorvoView::OnDiagramOptions);
     onView(ID_DIAGRAM_FONT, &CKorvoView::OnDiagramFont);
     onView(ID_DIAGRAM_IMPORT_SQL, &CKorvoView::OnImportSQL);
+    onView(ID_DIAGRAM_IMPORT_DATABASE, &CKorvoView::OnImportDatabase);
     onView(ID_DIAGRAM_EXPORT_SQL, &CKorvoView::OnExportSQL);
     onView(ID_DIAGRAM_EXPORT_IMAGE, &CKorvoView::OnExportImage);
 
@@ -261,7 +262,7 @@ void CMainFrame::UpdateActions()
 
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                    ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
-                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL,
+                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL, ID_DIAGRAM_IMPORT_DATABASE,
                    ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
         GetAction(id)->setEnabled(document);
 

@@ -38,6 +38,9 @@ enum CommandId : int {
     ID_DIAGRAM_EXPORT_SQL = 32778,
     ID_DIAGRAM_EXPORT_IMAGE = 32785,
     ID_HELP_COMING_SOON = 32784,
+    // Import from Database, in the Diagram menu after Import SQL; a gap
+    // after the last id keeps clear of other new commands.
+    ID_DIAGRAM_IMPORT_DATABASE = 32790,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };

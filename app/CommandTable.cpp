@@ -39,6 +39,8 @@ QList<CommandInfo> BuildTable()
         {ID_DIAGRAM_FONT, "&Font...", {}, "Change the font used to draw the diagram\nDiagram Font"},
         {ID_DIAGRAM_IMPORT_SQL, "&Import SQL...", {},
          "Import CREATE TABLE SQL statements from a file\nImport SQL Statements"},
+        {ID_DIAGRAM_IMPORT_DATABASE, "Import from &Database...", {},
+         "Import the tables of a SQLite file or a PostgreSQL or MariaDB/MySQL database\nImport from Database"},
         {ID_DIAGRAM_EXPORT_SQL, "E&xport SQL...", {},
          "Export this diagram as a set of CREATE TABLE SQL statements\nExport Diagram as SQL"},
         {ID_DIAGRAM_EXPORT_IMAGE, "Export &Image...", {},

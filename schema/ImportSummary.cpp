@@ -93,3 +93,11 @@ std::string ImportSummaryLines(const ImportReport& report, const MergeResult& me
         second += (second.empty() ? "" : ", ") + std::to_string(merge.notShown.size()) + " not shown";
     return second.empty() ? text + "\n" : text + "\n" + second + ".\n";
 }
+
+std::string DatabaseSummaryText(const DatabaseSource& source, const MergeResult& merge)
+{
+    const int tables = merge.tablesCreated + merge.tablesUpdated;
+    return "Imported " + Plural(tables, "table", "tables") + " and " +
+           Plural(merge.relationsAdded, "relation", "relations") + " from " + source.Describe() + ".\n" +
+           NotShownLines(merge);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CSchemaMerge.h"
+#include "DatabaseSource.h"
 #include "ImportReport.h"
 
 #include <string>
@@ -14,3 +15,8 @@ std::string ImportSummaryText(const ImportReport& report, const MergeResult& mer
 
 // The same in one or two lines, for the command line's error stream.
 std::string ImportSummaryLines(const ImportReport& report, const MergeResult& merge);
+
+// The account of a database import for the summary box: what came in from
+// where (the source as Describe gives it, without its password), and what
+// the diagram cannot show, as ImportSummaryText says it.
+std::string DatabaseSummaryText(const DatabaseSource& source, const MergeResult& merge);

@@ -1,19 +1,24 @@
 #pragma once
 
+#include "ConnectionFields.h"
 #include "Geometry.h"
 
+#include <QList>
 #include <QString>
 
 enum KorvoTool { ToolPointer = 0, ToolTable = 1, ToolRelation = 2 };
 
 // The settings every view reads and that outlive documents: the drawing tool
 // shared by all windows, the private clipboard format, the paper size and the
-// margins in twips. CKorvoApp carries them; tests use the default instance.
+// margins in twips, and the databases imported from lately. CKorvoApp
+// carries them; tests use the default instance.
 struct CAppState {
     int m_nCurrentTool = ToolPointer;
     QString m_nClipboardFormat = QStringLiteral("application/x-KorvoCOPYFORMAT");
     CSize m_sizePage{11520, 15840};
     CRect m_rectMargins{360, 360, 360, 360};
+    // Most recent first, without passwords (Import from Database).
+    QList<ConnectionFields> m_recentConnections;
 
     // The printable area of one page, which is also one page area of the
     // canvas: paper less the margins.

@@ -23,8 +23,8 @@ struct SchemaDescription;
 
 // The diagram window of a document: paints the canvas, turns mouse and keys
 // into edits with the application's current tool, prints, and carries the
-// diagram commands (delete, clipboard, options, font, importing scripts,
-// SQL export).
+// diagram commands (delete, clipboard, options, font, importing scripts and
+// databases, SQL export).
 class CKorvoView : public CLogScrollView, public CDiagramRenderer {
     Q_OBJECT
 public:
@@ -68,6 +68,7 @@ public:
     void OnDiagramOptions();
     void OnDiagramFont();
     void OnImportSQL();
+    void OnImportDatabase();
     void OnExportSQL();
     void OnExportImage();
 

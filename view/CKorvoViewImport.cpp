@@ -1,11 +1,13 @@
-// The Import SQL command: reads a script in Korvo's language or in a
-// database's dialect, merges it and places the new tables as one step.
+// The import commands: Import SQL reads a script in Korvo's language or in a
+// database's dialect, Import from Database reads a live database; both merge
+// what they read and place the new tables as one step.
 #include "CKorvoView.h"
 
 #include "CAppState.h"
 #include "CBackgroundTask.h"
 #include "CDiagramSnapshot.h"
 #include "CDocumentHost.h"
+#include "CImportDatabaseDialog.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
@@ -135,4 +137,19 @@ void CKorvoView::OnImportSQL()
     const SqlNameLosses losses = FindSqlNameLossesInFile(file);
     if (!losses.Empty())
         KorvoMessageBox(this, ModelToQString(DescribeSqlNameLosses(losses)), QMessageBox::Warning);
+}
+
+void CKorvoView::OnImportDatabase()
+{
+    // The dialog connects, lists and reads on worker threads and closes with
+    // OK only once it holds the whole description.
+    CImportDatabaseDialog dialog(this);
+    if (CModalSeam::Get().RunDialog(dialog) != QDialog::Accepted)
+        return;
+    const SchemaDescription description = dialog.TakeDescription();
+    if (description.tables.empty())
+        return;
+    const PlacedMerge merged = MergeAsOneStep(description, tr("Import from Database"));
+    KorvoMessageBox(this, SummaryText(DatabaseSummaryText(dialog.ReadSource(), merged.merge)),
+                    QMessageBox::Information);
 }

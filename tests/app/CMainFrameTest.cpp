@@ -144,8 +144,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                             "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
-    EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
-                                            "Export &Image..."}));
+    EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "Import from &Database...",
+                                            "E&xport SQL...", "Export &Image..."}));
     EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
     EXPECT_EQ(Items(menus[5]), (QStringList{"&About Korvo..."}));
 
@@ -209,6 +209,8 @@ TEST_F(CMainFrameTest, PromptsAndTooltips)
         {ID_TOOL_RELATION, "Switch to relation tool", "Relation Tool"},
         {ID_EDIT_DELETE, "Delete object(s)", "Delete"},
         {ID_DIAGRAM_IMPORT_SQL, "Import CREATE TABLE SQL statements from a file", "Import SQL Statements"},
+        {ID_DIAGRAM_IMPORT_DATABASE, "Import the tables of a SQLite file or a PostgreSQL or MariaDB/MySQL database",
+         "Import from Database"},
         {ID_DIAGRAM_EXPORT_SQL, "Export this diagram as a set of CREATE TABLE SQL statements",
          "Export Diagram as SQL"},
         {ID_DIAGRAM_OPTIONS, "Edit options for the current diagram", "Diagram Options"},
