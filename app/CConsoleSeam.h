@@ -16,7 +16,8 @@ public:
     int RunDialog(QDialog& dialog) override;
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                            const QString& defaultSuffix, const QString& initialPath) override;
+                            const QString& defaultSuffix, const QString& initialPath,
+                            QString* selectedFilter) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     int RunPageSetup(QPageSetupDialog& dialog) override;
     int RunPrintDialog(QPrintDialog& dialog) override;

@@ -38,6 +38,9 @@ enum CommandId : int {
     ID_DIAGRAM_EXPORT_SQL = 32778,
     ID_DIAGRAM_EXPORT_IMAGE = 32785,
     ID_HELP_COMING_SOON = 32784,
+    // The diagram's check and arrangement (Diagram menu).
+    ID_DIAGRAM_CHECK = 32812,
+    ID_DIAGRAM_ARRANGE = 32813,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };

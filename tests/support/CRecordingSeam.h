@@ -45,7 +45,8 @@ public:
     int RunDialog(QDialog& dialog) override;
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                            const QString& defaultSuffix, const QString& initialPath) override;
+                            const QString& defaultSuffix, const QString& initialPath,
+                            QString* selectedFilter) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     int RunPageSetup(QPageSetupDialog& dialog) override;
     int RunPrintDialog(QPrintDialog& dialog) override;
@@ -73,6 +74,13 @@ public:
     QStringList saveAnswers;
     QString openFileName;
     QString saveFileName;
+
+    // The filter each save dialog showed first, and the filter an answer
+    // chooses: from `saveFilterAnswers` in order, then `saveFilter`; none
+    // (empty) keeps the one shown first.
+    QStringList saveFiltersShown;
+    QStringList saveFilterAnswers;
+    QString saveFilter;
 
     std::function<bool(QFont&)> onFont;
     QFont fontOffered;
