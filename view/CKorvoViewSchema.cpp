@@ -24,6 +24,15 @@
 
 namespace {
 
+// The wait cursor for as long as it lives, however the work ends.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
 // How many of the export's notes the box lists; the script has them all.
 constexpr size_t kNotesShown = 10;
 
@@ -75,12 +84,14 @@ void CKorvoView::ExportSqlScript(const QString& path, SqlDialect dialect)
             KorvoMessageBox(this, QString::fromLatin1(error));
         return;
     }
-    // A large diagram takes a moment to write.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     ExportNotes notes;
-    const std::string script = ExportDialectSql(*GetDocument(), dialect, notes);
-    const FileResult written = WriteFileAtomically(QFile::encodeName(path).toStdString(), script);
-    QApplication::restoreOverrideCursor();
+    FileResult written;
+    {
+        // A large diagram takes a moment to write.
+        const CWaitCursor wait;
+        const std::string script = ExportDialectSql(*GetDocument(), dialect, notes);
+        written = WriteFileAtomically(QFile::encodeName(path).toStdString(), script);
+    }
     if (!written.ok) {
         const QString what = written.error == FileError::Open ? tr("Export SQL Error: Unable to open output file.")
                                                               : tr("Export SQL Error: Unable to write output file.");
@@ -105,7 +116,6 @@ void CKorvoView::OnArrangeTables()
     auto dc = PrepareDC();
     MeasureTables(*doc, *dc);
     ArrangeResult arranged;
-    bool waitCursor = false;
     // Running out of memory before the change is made leaves the diagram
     // and its history as they were.
     try {
@@ -123,15 +133,10 @@ void CKorvoView::OnArrangeTables()
                 doc->m_tables.size() != copy.m_tables.size())
                 return;
         } else {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            waitCursor = true;
+            const CWaitCursor wait;
             arranged = ArrangeTables(*doc, options);
-            QApplication::restoreOverrideCursor();
-            waitCursor = false;
         }
     } catch (const std::bad_alloc&) {
-        if (waitCursor)
-            QApplication::restoreOverrideCursor();
         ReportOutOfMemory(this);
         return;
     }
