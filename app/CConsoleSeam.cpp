@@ -35,7 +35,8 @@ QString CConsoleSeam::GetOpenFileName(QWidget*, const QString&, const QString&, 
     return QString();
 }
 
-QString CConsoleSeam::GetSaveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&)
+QString CConsoleSeam::GetSaveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&,
+                                      QString*)
 {
     return QString();
 }

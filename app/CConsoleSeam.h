@@ -17,7 +17,8 @@ public:
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
                             QString* selectedFilter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                            const QString& defaultSuffix, const QString& initialPath) override;
+                            const QString& defaultSuffix, const QString& initialPath,
+                            QString* selectedFilter) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     int RunPageSetup(QPageSetupDialog& dialog) override;
     int RunPrintDialog(QPrintDialog& dialog) override;

@@ -2,6 +2,7 @@
 
 #include "CAboutDialog.h"
 #include "CAppState.h"
+#include "CCheckDiagramDock.h"
 #include "CChildFrame.h"
 #include "CDocManager.h"
 #include "CDocumentHost.h"
@@ -152,6 +153,8 @@ void CMainFrame::ConnectCommands()
     onView(ID_DIAGRAM_IMPORT_DATABASE, &CKorvoView::OnImportDatabase);
     onView(ID_DIAGRAM_EXPORT_SQL, &CKorvoView::OnExportSQL);
     onView(ID_DIAGRAM_EXPORT_IMAGE, &CKorvoView::OnExportImage);
+    on(ID_DIAGRAM_CHECK, [this] { OnCheckDiagram(); });
+    onView(ID_DIAGRAM_ARRANGE, &CKorvoView::OnArrangeTables);
 
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
@@ -265,6 +268,9 @@ void CMainFrame::UpdateActions()
                    ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL, ID_DIAGRAM_IMPORT_DATABASE,
                    ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
         GetAction(id)->setEnabled(document);
+    // The diagram's check and arrangement.
+    for (int id : {ID_DIAGRAM_CHECK, ID_DIAGRAM_ARRANGE})
+        GetAction(id)->setEnabled(document);
 
     // The active document's history: each item names its step ("&Undo Delete").
     const QUndoStack* history = document ? ActiveDocument()->UndoStack() : nullptr;
@@ -319,6 +325,24 @@ void CMainFrame::OnFilePageSetup()
     // The grid of the window the command came from follows at once.
     if (CKorvoView* view = ActiveView())
         view->viewport()->update();
+}
+
+void CMainFrame::OnCheckDiagram()
+{
+    if (!m_pCheckDock) {
+        m_pCheckDock = new CCheckDiagramDock(this);
+        addDockWidget(Qt::BottomDockWidgetArea, m_pCheckDock);
+        // The dock lists the diagram of the active window, whichever it is.
+        auto follow = [this] { m_pCheckDock->SetView(ActiveView()); };
+        connect(m_pMdiArea, &QMdiArea::subWindowActivated, m_pCheckDock, follow);
+        connect(m_pDocManager.get(), &CDocManager::DocumentsChanged, m_pCheckDock, follow);
+        m_pCheckDock->hide();
+        m_pCheckDock->SetView(ActiveView());
+    }
+    if (m_pCheckDock->isVisible())
+        m_pCheckDock->Refresh();
+    m_pCheckDock->show();
+    m_pCheckDock->raise();
 }
 
 void CMainFrame::OnHelpComingSoon()

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CCheckDiagramDock;
 class CChildFrame;
 class CDocManager;
 class CDocumentHost;
@@ -58,6 +59,10 @@ public:
     void OnOpenRecentFile(int index);
     void SetCurrentTool(int tool);
     void ArrangeIcons();
+    // Check Diagram: shows the dock of the active diagram's problems and
+    // checks again; the dock, made on first use (null before).
+    void OnCheckDiagram();
+    CCheckDiagramDock* GetCheckDock() const { return m_pCheckDock; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -96,4 +101,5 @@ private:
     QList<QAction*> m_windowListActions;
     bool m_bDocumentMenus = false;
     bool m_bMenusBuilt = false;
+    CCheckDiagramDock* m_pCheckDock = nullptr;
 };

@@ -41,6 +41,9 @@ enum CommandId : int {
     // Import from Database, in the Diagram menu after Import SQL; a gap
     // after the last id keeps clear of other new commands.
     ID_DIAGRAM_IMPORT_DATABASE = 32790,
+    // The diagram's check and arrangement (Diagram menu).
+    ID_DIAGRAM_CHECK = 32812,
+    ID_DIAGRAM_ARRANGE = 32813,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };

@@ -49,15 +49,20 @@ QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, con
 }
 
 QString CModalSeam::GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                    const QString& defaultSuffix, const QString& initialPath)
+                                    const QString& defaultSuffix, const QString& initialPath,
+                                    QString* selectedFilter)
 {
     QFileDialog dialog(parent, caption, initialPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (selectedFilter && !selectedFilter->isEmpty())
+        dialog.selectNameFilter(*selectedFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().constFirst();
 }
 

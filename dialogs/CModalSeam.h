@@ -37,7 +37,10 @@ public:
     virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
                                     QString* selectedFilter = nullptr);
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                    const QString& defaultSuffix, const QString& initialPath = QString());
+                                    const QString& defaultSuffix, const QString& initialPath = QString(),
+                                    QString* selectedFilter = nullptr);
+    // (A save dialog given selectedFilter shows that filter first, the first
+    // one when it is empty, and hands back the filter chosen with the name.)
     // Starts from font; true and the chosen font on OK.
     virtual bool ChooseFont(QWidget* parent, QFont& font);
     // Page setup and print dialogs (also run through RunDialog by default).

@@ -8,9 +8,9 @@
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
+#include "SqlExportFilters.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -261,11 +261,13 @@ void CKorvoView::OnExportImage()
 
 void CKorvoView::OnExportSQL()
 {
-    const QString path = CModalSeam::Get().GetSaveFileName(this, tr("Export SQL"), QStringLiteral("SQL Files (*.sql)"),
-                                                           QStringLiteral("sql"));
+    // Korvo's own script is the first filter and the one shown; the filter
+    // chosen picks the dialect.
+    QString filter;
+    const QString path = CModalSeam::Get().GetSaveFileName(this, tr("Export SQL"),
+                                                           SqlExportFilters().join(QStringLiteral(";;")),
+                                                           QStringLiteral("sql"), QString(), &filter);
     if (path.isEmpty())
         return;
-    char error[500] = "";
-    if (!GetDocument()->ExportSQL(QFile::encodeName(path).constData(), error, int(sizeof error)))
-        KorvoMessageBox(this, QString::fromLatin1(error));
+    ExportSqlScript(path, SqlExportDialect(filter));
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+enum class SqlDialect;
 class CColumn;
 class CDiagramSnapshot;
 class CDocumentHost;
@@ -71,6 +72,11 @@ public:
     void OnImportDatabase();
     void OnExportSQL();
     void OnExportImage();
+    // Arrange Tables: every table, or the selected ones, as one step.
+    void OnArrangeTables();
+    // Selects the table at index alone and scrolls it to the middle of the
+    // window; false when there is no such table.
+    bool RevealTable(int index);
 
     // Marks the document modified (when asked) and repaints every view of it.
     void DocumentEdited(bool modified);
@@ -111,6 +117,9 @@ protected:
 private:
     // Shows why the diagram cannot be printed, before any dialog; true then.
     bool RefusePrinting();
+    // Writes the diagram's script in the dialect to path; tells why it could
+    // not, or what the script could not carry exactly.
+    void ExportSqlScript(const QString& path, SqlDialect dialect);
     // A measuring surface for event handling, prepared like a paint surface.
     std::unique_ptr<CKorvoDC> PrepareDC();
     void UpdateCursor();

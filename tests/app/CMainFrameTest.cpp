@@ -145,7 +145,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
                                             "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "Import from &Database...",
-                                            "E&xport SQL...", "Export &Image..."}));
+                                            "E&xport SQL...", "Export &Image...", "-", "&Check Diagram",
+                                            "&Arrange Tables"}));
     EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
     EXPECT_EQ(Items(menus[5]), (QStringList{"&About Korvo..."}));
 
@@ -215,6 +216,8 @@ TEST_F(CMainFrameTest, PromptsAndTooltips)
          "Export Diagram as SQL"},
         {ID_DIAGRAM_OPTIONS, "Edit options for the current diagram", "Diagram Options"},
         {ID_DIAGRAM_FONT, "Change the font used to draw the diagram", "Diagram Font"},
+        {ID_DIAGRAM_CHECK, "List the mistakes that keep this diagram from becoming a database", "Check Diagram"},
+        {ID_DIAGRAM_ARRANGE, "Lay out all tables, or only the selected ones, so that none overlap", "Arrange Tables"},
         {ID_FILE_PAGE_SETUP, "Change the printing options", "Page Setup"},
         {ID_APP_ABOUT, "Korvo Version 1.03", "About"},
         {ID_FILE_NEW, "Create a new document", "New"},

@@ -176,6 +176,33 @@ TEST_F(UndoRedoTest, AFileSavedAfterUndoIsTheFileSavedBeforeTheStep)
     EXPECT_EQ(Saved(host, "redone.erd"), after);
 }
 
+// Arrange Tables from the Diagram menu: every table apart in one step, which
+// undo takes back to the file saved before.
+TEST_F(UndoRedoTest, ArrangeTablesIsOneStepOfTheSavedFile)
+{
+    CDocumentHost* host = m_manager->OnFileNew();
+    EXPECT_TRUE(Action(ID_DIAGRAM_ARRANGE)->isEnabled());
+    for (QPoint at : {QPoint(30, 30), QPoint(40, 40), QPoint(50, 50), QPoint(60, 60)})
+        PlaceTable(at);
+    const QByteArray before = Saved(host, "before.erd");
+    const int steps = host->UndoStack()->count();
+
+    Action(ID_DIAGRAM_ARRANGE)->trigger();
+    EXPECT_EQ(host->UndoStack()->count(), steps + 1);
+    EXPECT_EQ(Action(ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Arrange Tables"));
+    const QByteArray after = Saved(host, "after.erd");
+    EXPECT_NE(after, before);
+
+    Action(ID_EDIT_UNDO)->trigger();
+    EXPECT_EQ(Saved(host, "undone.erd"), before);
+    Action(ID_EDIT_REDO)->trigger();
+    EXPECT_EQ(Saved(host, "redone.erd"), after);
+    EXPECT_TRUE(m_seam.boxes.isEmpty());
+
+    m_manager->CloseAllDocuments();
+    EXPECT_FALSE(Action(ID_DIAGRAM_ARRANGE)->isEnabled());
+}
+
 TEST_F(UndoRedoTest, EveryWindowOfADocumentSharesItsHistory)
 {
     CDocumentHost* first = m_manager->OnFileNew();

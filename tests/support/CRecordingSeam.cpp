@@ -49,12 +49,21 @@ QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString&
 }
 
 QString CRecordingSeam::GetSaveFileName(QWidget*, const QString&, const QString& filter,
-                                        const QString& defaultSuffix, const QString& initialPath)
+                                        const QString& defaultSuffix, const QString& initialPath,
+                                        QString* selectedFilter)
 {
     filters.append(filter);
     saveSuffixes.append(defaultSuffix);
     saveProposals.append(initialPath);
-    return saveAnswers.isEmpty() ? saveFileName : saveAnswers.takeFirst();
+    // As the real dialog: no filter asked for shows the first one.
+    const QString shown = selectedFilter && !selectedFilter->isEmpty() ? *selectedFilter
+                                                                       : filter.section(QStringLiteral(";;"), 0, 0);
+    saveFiltersShown.append(shown);
+    const QString chosen = saveFilterAnswers.isEmpty() ? saveFilter : saveFilterAnswers.takeFirst();
+    const QString path = saveAnswers.isEmpty() ? saveFileName : saveAnswers.takeFirst();
+    if (selectedFilter && !path.isEmpty())
+        *selectedFilter = chosen.isEmpty() ? shown : chosen;
+    return path;
 }
 
 bool CRecordingSeam::ChooseFont(QWidget*, QFont& font)

@@ -50,7 +50,8 @@ public:
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
                             QString* selectedFilter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                            const QString& defaultSuffix, const QString& initialPath) override;
+                            const QString& defaultSuffix, const QString& initialPath,
+                            QString* selectedFilter) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     int RunPageSetup(QPageSetupDialog& dialog) override;
     int RunPrintDialog(QPrintDialog& dialog) override;
@@ -84,6 +85,13 @@ public:
 
     QStringList progressLabels;
     std::function<void(QProgressDialog&)> workProgress;
+
+    // The filter each save dialog showed first, and the filter an answer
+    // chooses: from `saveFilterAnswers` in order, then `saveFilter`; none
+    // (empty) keeps the one shown first.
+    QStringList saveFiltersShown;
+    QStringList saveFilterAnswers;
+    QString saveFilter;
 
     std::function<bool(QFont&)> onFont;
     QFont fontOffered;

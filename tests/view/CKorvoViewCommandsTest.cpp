@@ -211,7 +211,10 @@ TEST_F(CKorvoViewCommandsTest, ExportSqlWritesTheScriptOrReportsTheFailure)
     QFile out(seam.saveFileName);
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(out.readAll(), QByteArray("CREATE TABLE t (\r\n\ta int, \r\n\tPRIMARY KEY(a));\r\n\r\n"));
-    EXPECT_EQ(seam.filters, QStringList{QStringLiteral("SQL Files (*.sql)")});
+    EXPECT_EQ(seam.filters, QStringList{QStringLiteral("SQL Files (*.sql);;PostgreSQL script (*.sql);;"
+                                                       "MySQL/MariaDB script (*.sql);;SQLite script (*.sql);;"
+                                                       "SQL Server script (*.sql)")});
+    EXPECT_EQ(seam.saveFiltersShown, QStringList{QStringLiteral("SQL Files (*.sql)")}) << "Korvo's script is the default";
     EXPECT_TRUE(seam.messages.isEmpty());
     EXPECT_FALSE(doc().IsModified()) << "exporting is no edit";
 

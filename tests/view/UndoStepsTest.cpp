@@ -10,9 +10,7 @@
 #include "CKorvoView.h"
 #include "CListBox.h"
 #include "CRelationPropertiesDialog.h"
-#include "CTableMovesCommand.h"
 #include "CTablePropertiesDialog.h"
-#include "TableMoves.h"
 #include "DiagramBuilder.h"
 #include "TestSeam.h"
 
@@ -271,23 +269,8 @@ const StepCase kSteps[] = {
          };
          w.view.OnDiagramOptions();
      }},
-    // An arrangement as its command will record it: the moves made, then
-    // pushed as one step; here every table goes one row down and the canvas
-    // grows.
-    {"ArrangeTables", "Arrange Tables",
-     [](DiagramWindow& w) {
-         DiagramMoves moves;
-         for (int i = 0; i < int(w.doc().m_tables.size()); ++i) {
-             const CPoint from{w.table(i)->m_x, w.table(i)->m_y};
-             moves.moves.push_back({i, from, CPoint{from.x + 720 * i, from.y - 9000}});
-         }
-         moves.pagesXBefore = w.doc().m_nMaxPagesX;
-         moves.pagesYBefore = w.doc().m_nMaxPagesY;
-         moves.pagesXAfter = moves.pagesXBefore + 1;
-         moves.pagesYAfter = moves.pagesYBefore + 3;
-         ApplyMoves(w.doc(), moves);
-         w.host.PushStep(new CTableMovesCommand(&w.host, QStringLiteral("Arrange Tables"), moves));
-     }},
+    // The whole diagram laid out again by the command itself.
+    {"ArrangeTables", "Arrange Tables", [](DiagramWindow& w) { w.view.OnArrangeTables(); }},
     {"DiagramFont", "Diagram Font",
      [](DiagramWindow& w) {
          w.seam.onFont = [](QFont& font) {
