@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -137,6 +138,10 @@ void CMainFrame::ConnectCommands()
     onView(ID_DIAGRAM_IMPORT_SQL, &CKorvoView::OnImportSQL);
     onView(ID_DIAGRAM_EXPORT_SQL, &CKorvoView::OnExportSQL);
     onView(ID_DIAGRAM_EXPORT_IMAGE, &CKorvoView::OnExportImage);
+    onView(ID_VIEW_ZOOM_IN, &CKorvoView::OnZoomIn);
+    onView(ID_VIEW_ZOOM_OUT, &CKorvoView::OnZoomOut);
+    onView(ID_VIEW_ZOOM_ACTUAL, &CKorvoView::OnZoomActualSize);
+    onView(ID_VIEW_ZOOM_FIT, &CKorvoView::OnZoomFit);
 
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
@@ -245,8 +250,13 @@ void CMainFrame::UpdateActions()
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                    ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
                    ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW,
-                   ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
+                   ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE,
+                   ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
         GetAction(id)->setEnabled(document);
+    GetAction(ID_VIEW_ZOOM_IN)->setEnabled(document && view->Zoom() < CKorvoView::kMaxZoom);
+    GetAction(ID_VIEW_ZOOM_OUT)->setEnabled(document && view->Zoom() > CKorvoView::kMinZoom);
+    if (m_pZoomPane)
+        m_pZoomPane->setText(document ? QStringLiteral("%1%").arg(view->Zoom()) : QString());
 
     // Nothing can be undone.
     GetAction(ID_EDIT_UNDO)->setEnabled(false);

@@ -39,6 +39,8 @@ public:
     QString IdleMessage() const;
     // The lock-key indicator panes, CAP, NUM and SCRL.
     QList<QLabel*> Indicators() const { return m_indicators; }
+    // The pane that shows the active window's zoom.
+    QLabel* ZoomPane() const { return m_pZoomPane; }
 
     // Window management for the document manager.
     void AddChildFrame(CChildFrame* frame);
@@ -85,6 +87,7 @@ private:
     QToolBar* m_pMainToolBar = nullptr;
     QToolBar* m_pToolsToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QLabel* m_pZoomPane = nullptr;
     QList<QLabel*> m_indicators;
     QHash<int, QAction*> m_actions;
     QActionGroup* m_pToolGroup = nullptr;

@@ -74,6 +74,11 @@ int32_t KorvoTableView::GetColumnRowY(const CMeasureSurface& surface, const CCol
     const int index = IndexOfColumn(column);
     if (index < 0)
         return -1;
+    return RowCentreY(index);
+}
+
+int32_t KorvoTableView::RowCentreY(int index) const
+{
     const int64_t lh = m_nLineHeight;
     const int64_t vp = m_nVertPadding;
     return Saturate(m_y - vp / 4 - (index + 1) * lh - vp / 2 - lh / 2);

@@ -38,6 +38,9 @@ public:
     // Logical y of the centre of the column's row, or -1 when the column is
     // not one of this table's. Measures first.
     int32_t GetColumnRowY(const CMeasureSurface& surface, const CColumn* column);
+    // Logical y of the centre of row index with the last measured line
+    // height.
+    int32_t RowCentreY(int index) const;
     // Position of the column in this table's list, or -1.
     int IndexOfColumn(const CColumn* column) const;
 

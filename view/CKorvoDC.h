@@ -16,15 +16,18 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 class QPainter;
 
 // A drawing surface in the canvas's logical units: twips, y up, mapped to the
-// device at its own resolution (the screen's dpiX, or the printer's). Shapes
-// are converted to device pixels and drawn without antialiasing, so one
-// logical unit lands exactly where the mapping puts it: at 96 dpi, 15 units
-// are one pixel. The same surface measures text with the diagram font, so
-// layout and drawing always agree.
+// device at its own resolution (the screen's dpiX, or the printer's) times
+// the window's zoom. Shapes are converted to device pixels and drawn without
+// antialiasing, so one logical unit lands exactly where the mapping puts it:
+// at 96 dpi and actual size, 15 units are one pixel. The same surface
+// measures text with the diagram font made for the resolution alone, so
+// layout and drawing always agree and table sizes do not change with the
+// zoom; zoomed, text is drawn in that font scaled.
 class CKorvoDC : public CMeasureSurface {
 public:
     // painter may be null for a surface that only measures and converts.
@@ -48,6 +51,14 @@ public:
 
     void SelectFont(const QFont& font);
     const QFont& Font() const { return m_font; }
+
+    // Device pixels per logical unit are Dpi() x Zoom() / (1440 x 100).
+    void SetZoom(int percent);
+    int Zoom() const { return m_nZoom; }
+    // Zoomed out, the logical length that covers as many pixels as length
+    // covers at actual size; otherwise length. Selection marks never shrink
+    // below their actual size on screen, and grow when zoomed in.
+    int32_t ScreenLength(int32_t length) const;
 
     // Draws from now on with painter (may be null), in the selected font.
     void SetPainter(QPainter* painter);
@@ -80,6 +91,10 @@ public:
     void SetBrushColor(const std::optional<QColor>& color);
     void Line(CPoint from, CPoint to);
     void FillSolidRect(const CRect& rect, const QColor& color);
+    // Many shapes in one drawing call, in order: segments given as pairs
+    // of end points, and boxes filled with fill inside a one-pixel frame.
+    void Lines(const std::vector<CPoint>& ends);
+    void Boxes(const std::vector<CRect>& boxes, const QColor& fill, const QColor& frame);
     void Ellipse(const CRect& box);
     void InvertRect(const CRect& rect);
     // Single-line text in a box, aligned with Qt alignment flags; the text is
@@ -97,6 +112,7 @@ public:
 private:
     QPainter* m_pPainter;
     int m_nDpi;
+    int m_nZoom = 100;
     bool m_bPrinting;
     QFont m_font;
     std::optional<QFontMetrics> m_metrics;

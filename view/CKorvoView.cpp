@@ -233,6 +233,7 @@ void CKorvoView::OnExportImage()
     if (path.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The picture is made at actual size, whatever this window's zoom.
     const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX());
     QApplication::restoreOverrideCursor();
     // The picture measured the tables at its own resolution; the screen's

@@ -19,6 +19,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageLayout>
@@ -143,7 +144,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
                            "Print Pre&view", "Page Set&up...", "&Print...\tCtrl+P", "-", "<recent>", "-", "E&xit"}));
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                             "&Paste\tCtrl+V", "&Delete\tDel"}));
-    EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
+                                            "&Actual Size\tCtrl+0", "&Fit Diagram"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
                                             "Export &Image..."}));
     EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
@@ -167,6 +169,8 @@ TEST_F(CMainFrameTest, AcceleratorTable)
         {ID_EDIT_CUT, {"Ctrl+X", "Shift+Del"}},   {ID_EDIT_UNDO, {"Ctrl+Z", "Alt+Backspace"}},
         {ID_EDIT_DELETE, {"Del"}},                {ID_HELP_COMING_SOON, {"F1"}},
         {ID_NEXT_PANE, {"F6"}},                   {ID_PREV_PANE, {"Shift+F6"}},
+        {ID_VIEW_ZOOM_IN, {"Ctrl++", "Ctrl+="}},  {ID_VIEW_ZOOM_OUT, {"Ctrl+-"}},
+        {ID_VIEW_ZOOM_ACTUAL, {"Ctrl+0"}},
     };
     for (const auto& row : table) {
         QStringList keys;
@@ -509,4 +513,62 @@ TEST(CMainFrameStartUp, AWindowMadeBeforeTheMainWindowShowsGetsAUsableSize)
     EXPECT_GE(child->height(), area.height() / 2);
     EXPECT_FALSE(child->isMinimized());
     manager->CloseAllDocuments();
+}
+
+TEST_F(CMainFrameTest, ZoomCommandsReachTheActiveWindowAndTheStatusBarShowsItsZoom)
+{
+    QLabel* pane = m_frame->ZoomPane();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->text().isEmpty()) << "no diagram, no zoom";
+    for (int id : {ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
+        EXPECT_FALSE(Action(id)->isEnabled()) << id;
+
+    m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* first = m_frame->ActiveView();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(pane->text(), QStringLiteral("100%"));
+    Action(ID_VIEW_ZOOM_IN)->trigger();
+    EXPECT_EQ(first->Zoom(), 125);
+    EXPECT_EQ(pane->text(), QStringLiteral("125%"));
+
+    // The keys, as the user presses them in the window.
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int zoom;
+    } keys[] = {
+        {Qt::Key_Equal, Qt::ControlModifier, 150},
+        {Qt::Key_Plus, Qt::ControlModifier, 200},
+        {Qt::Key_Minus, Qt::ControlModifier, 150},
+        {Qt::Key_0, Qt::ControlModifier, 100},
+    };
+    for (const auto& k : keys) {
+        QTest::keyClick(first, Qt::Key(k.key), k.modifiers);
+        EXPECT_EQ(first->Zoom(), k.zoom) << k.key;
+    }
+
+    // At either end the step that goes further is off.
+    first->ZoomTo(400, QPoint());
+    EXPECT_FALSE(Action(ID_VIEW_ZOOM_IN)->isEnabled());
+    EXPECT_TRUE(Action(ID_VIEW_ZOOM_OUT)->isEnabled());
+    EXPECT_EQ(pane->text(), QStringLiteral("400%"));
+    first->ZoomTo(10, QPoint());
+    EXPECT_TRUE(Action(ID_VIEW_ZOOM_IN)->isEnabled());
+    EXPECT_FALSE(Action(ID_VIEW_ZOOM_OUT)->isEnabled());
+
+    // Each window has its own zoom; the pane follows the active one.
+    m_frame->GetAction(ID_WINDOW_NEW)->trigger();
+    CKorvoView* second = m_frame->ActiveView();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->Zoom(), 100);
+    EXPECT_EQ(pane->text(), QStringLiteral("100%"));
+    Action(ID_VIEW_ZOOM_FIT)->trigger();
+    EXPECT_EQ(second->Zoom(), 100) << "an empty diagram fits at actual size";
+    Action(ID_VIEW_ZOOM_OUT)->trigger();
+    EXPECT_EQ(second->Zoom(), 75);
+    EXPECT_EQ(first->Zoom(), 10);
+    for (QMdiSubWindow* window : m_frame->GetMdiArea()->subWindowList())
+        if (auto* frame = qobject_cast<CChildFrame*>(window); frame && frame->GetView() == first)
+            m_frame->ActivateFrame(frame);
+    EXPECT_EQ(pane->text(), QStringLiteral("10%"));
 }

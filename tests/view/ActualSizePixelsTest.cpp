@@ -46,32 +46,48 @@ const Case kCases[] = {
      "60e3b8f97286a0ec45a33aec634ff726f3781755b54f50a14fb2760e45f2ab7a"},
 };
 
+// Paints the case's window; before it scrolls and takes the mouse, the
+// window goes through the given zooms.
+QByteArray PaintedHash(const Case& c, std::initializer_list<int> zooms)
+{
+    auto doc = std::make_unique<CKorvoDoc>();
+    if (std::string(c.diagram) == "example")
+        EXPECT_EQ(LoadDiagramFile(KORVO_EXAMPLE, *doc).status, LoadStatus::Loaded);
+    else
+        BuildGrid(*doc);
+    CDocumentHost host(std::move(doc));
+    CKorvoView view(&host);
+    view.setFrameShape(QFrame::NoFrame);
+    const int vbar = view.verticalScrollBar()->sizeHint().width();
+    const int hbar = view.horizontalScrollBar()->sizeHint().height();
+    view.resize(c.scene.width + vbar, c.scene.height + hbar);
+    view.show();
+    view.OnInitialUpdate();
+    QApplication::processEvents();
+    for (int zoom : zooms) {
+        view.ZoomTo(zoom, QPoint(123, 45));
+        view.viewport()->repaint();
+    }
+    view.ScrollToDevicePosition(c.scene.scroll);
+    if (c.scene.interact)
+        c.scene.interact(view);
+    const QImage image = Grab(view);
+    EXPECT_EQ(image.size(), QSize(c.scene.width, c.scene.height)) << c.scene.name;
+    return Hash(image);
+}
+
 } // namespace
 
 TEST(ActualSizePixels, MatchTheWindowBeforeZoom)
 {
     TestSeam seam;
-    for (const Case& c : kCases) {
-        auto doc = std::make_unique<CKorvoDoc>();
-        if (std::string(c.diagram) == "example")
-            ASSERT_EQ(LoadDiagramFile(KORVO_EXAMPLE, *doc).status, LoadStatus::Loaded);
-        else
-            BuildGrid(*doc);
-        CDocumentHost host(std::move(doc));
-        CKorvoView view(&host);
-        view.setFrameShape(QFrame::NoFrame);
-        const int vbar = view.verticalScrollBar()->sizeHint().width();
-        const int hbar = view.horizontalScrollBar()->sizeHint().height();
-        view.resize(c.scene.width + vbar, c.scene.height + hbar);
-        view.show();
-        view.OnInitialUpdate();
-        QApplication::processEvents();
-        view.ScrollToDevicePosition(c.scene.scroll);
-        if (c.scene.interact)
-            c.scene.interact(view);
-        const QImage image = Grab(view);
-        ASSERT_EQ(image.size(), QSize(c.scene.width, c.scene.height)) << c.scene.name;
-        const QByteArray hash = Hash(image);
-        EXPECT_EQ(hash, QByteArray(c.hash)) << c.scene.name;
-    }
+    for (const Case& c : kCases)
+        EXPECT_EQ(PaintedHash(c, {}), QByteArray(c.hash)) << c.scene.name;
+}
+
+TEST(ActualSizePixels, ComeBackAfterZoomingInAndOut)
+{
+    TestSeam seam;
+    for (const Case& c : kCases)
+        EXPECT_EQ(PaintedHash(c, {200, 37, 10, 400, 100}), QByteArray(c.hash)) << c.scene.name;
 }
