@@ -19,7 +19,8 @@ public:
 
     static int Print(const QString& path);
     // format: "png", "svg", "pdf", or empty for the output's suffix (PNG for -).
-    static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString());
+    static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString(),
+                      bool columnTypes = false);
     static int ExportSql(const QString& path, const QString& output);
     static int ImportSql(const QString& script, const QString& into, const QString& output);
     // --print without a printer: the PDF beside the diagram, under the first

@@ -22,6 +22,7 @@ struct ParseState {
     bool importSql = false;
     bool dpiGiven = false;
     bool formatGiven = false;
+    bool typesGiven = false;
     bool intoGiven = false;
     bool outputGiven = false;
     bool optionsEnded = false;
@@ -91,6 +92,11 @@ const OptionRule kOptions[] = {
      }},
     {nullptr, "--dpi", true, SetDpi},
     {nullptr, "--format", true, SetFormat},
+    {nullptr, "--types", false,
+     [](ParseState& s, const QString&) {
+         s.result.m_bColumnTypes = true;
+         s.typesGiven = true;
+     }},
 };
 
 const OptionRule* FindOption(const QString& name)
@@ -152,6 +158,8 @@ QString CheckCombination(const ParseState& state)
         return QStringLiteral("--dpi belongs to --render");
     if (state.formatGiven && !state.render)
         return QStringLiteral("--format belongs to --render");
+    if (state.typesGiven && !state.render)
+        return QStringLiteral("--types belongs to --render");
     if ((state.intoGiven || state.outputGiven) && !state.importSql)
         return QStringLiteral("%1 belongs to --import-sql").arg(state.intoGiven ? QStringLiteral("--into")
                                                                                 : QStringLiteral("-o"));
@@ -230,7 +238,7 @@ QString CCommandLine::HelpText()
     return QStringLiteral(
         "Usage: korvo [FILE.erd]\n"
         "       korvo -p FILE.erd\n"
-        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N] [--format FMT]\n"
+        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N] [--format FMT] [--types]\n"
         "       korvo --export-sql DIAGRAM.erd OUT.sql\n"
         "       korvo --import-sql SCRIPT.sql [--into DIAGRAM.erd] -o OUT.erd\n"
         "\n"
@@ -246,6 +254,8 @@ QString CCommandLine::HelpText()
         "  --dpi N               resolution of a PNG or SVG, %1 to %2 (default 96)\n"
         "  --format FMT          png, svg or pdf: what --render writes, whatever OUT is\n"
         "                        called (default: OUT's suffix; png when OUT is -)\n"
+        "  --types               --render shows each column's type and marks, as the\n"
+        "                        window's View > Show Column Types does\n"
         "  --export-sql DIAGRAM OUT\n"
         "                        write the diagram's CREATE TABLE statements to OUT\n"
         "  --import-sql SCRIPT   read the CREATE TABLE statements of SCRIPT into a new\n"

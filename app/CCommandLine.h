@@ -12,7 +12,7 @@ public:
     enum class Verb {
         Open,    // the window, with FILE or a new diagram
         Print,   // -p / --print FILE
-        Render,  // --render DIAGRAM OUT [--dpi N] [--format FMT]
+        Render,  // --render DIAGRAM OUT [--dpi N] [--format FMT] [--types]
         ExportSql, // --export-sql DIAGRAM OUT
         ImportSql, // --import-sql SCRIPT [--into DIAGRAM] -o OUT
         Help,    // -h / --help
@@ -40,6 +40,7 @@ public:
     QString m_strInto;   // the diagram --import-sql merges into, when given
     int m_nDpi = 96;     // resolution of --render
     QString m_strFormat; // png, svg or pdf when --render was told which
+    bool m_bColumnTypes = false; // --types: --render shows column types
     QString m_strError;
 
     static constexpr int kMinDpi = 1;

@@ -56,6 +56,7 @@ CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
     CAppState::Install(this);
     CSettingsFile file;
     ReadPageSettings(file.Settings(), *this);
+    ReadUserSettings(file.Settings(), *this);
     LoadRecentFiles(file.Settings());
 
     m_nClipboardFormat = QStringLiteral("application/x-") + QString::fromLatin1(kClipboardFormatName);
@@ -68,6 +69,7 @@ CKorvoApp::~CKorvoApp()
     // one left to tell at this point.
     CSettingsFile file;
     WritePageSettings(file.Settings(), *this);
+    WriteUserSettings(file.Settings(), *this);
     SaveRecentFiles(file.Settings());
     file.Save();
     CAppState::Install(nullptr);
@@ -117,6 +119,16 @@ void CKorvoApp::WritePageSettings(QSettings& settings, const CAppState& state)
     settings.setValue(QStringLiteral("Right"), state.m_rectMargins.right);
     settings.setValue(QStringLiteral("Bottom"), state.m_rectMargins.bottom);
     settings.endGroup();
+}
+
+void CKorvoApp::ReadUserSettings(QSettings& settings, CAppState& state)
+{
+    state.m_bShowColumnTypes = settings.value(QStringLiteral("View/Show Column Types"), false).toBool();
+}
+
+void CKorvoApp::WriteUserSettings(QSettings& settings, const CAppState& state)
+{
+    settings.setValue(QStringLiteral("View/Show Column Types"), state.m_bShowColumnTypes);
 }
 
 void CKorvoApp::AddToRecentFileList(const QString& path)

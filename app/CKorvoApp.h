@@ -29,6 +29,10 @@ public:
     // All six, in the order Page Size (Horizontal, Vertical) then Margins
     // (Left, Top, Right, Bottom), whether they changed or not.
     static void WritePageSettings(QSettings& settings, const CAppState& state);
+    // The user's own choices, in groups of their own: "View" ("Show Column
+    // Types"). Missing values leave the defaults.
+    static void ReadUserSettings(QSettings& settings, CAppState& state);
+    static void WriteUserSettings(QSettings& settings, const CAppState& state);
 
     // The recent-file list, most recent first, at most four entries.
     QStringList RecentFiles() const { return m_recentFiles; }

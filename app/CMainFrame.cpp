@@ -142,6 +142,7 @@ void CMainFrame::ConnectCommands()
     onView(ID_VIEW_ZOOM_OUT, &CKorvoView::OnZoomOut);
     onView(ID_VIEW_ZOOM_ACTUAL, &CKorvoView::OnZoomActualSize);
     onView(ID_VIEW_ZOOM_FIT, &CKorvoView::OnZoomFit);
+    on(ID_VIEW_COLUMN_TYPES, [this] { OnViewColumnTypes(); });
 
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
@@ -255,6 +256,7 @@ void CMainFrame::UpdateActions()
         GetAction(id)->setEnabled(document);
     GetAction(ID_VIEW_ZOOM_IN)->setEnabled(document && view->Zoom() < CKorvoView::kMaxZoom);
     GetAction(ID_VIEW_ZOOM_OUT)->setEnabled(document && view->Zoom() > CKorvoView::kMinZoom);
+    GetAction(ID_VIEW_COLUMN_TYPES)->setChecked(CAppState::Get().m_bShowColumnTypes);
     if (m_pZoomPane)
         m_pZoomPane->setText(document ? QStringLiteral("%1%").arg(view->Zoom()) : QString());
 
@@ -275,6 +277,17 @@ void CMainFrame::UpdateActions()
 void CMainFrame::SetCurrentTool(int tool)
 {
     CAppState::Get().m_nCurrentTool = tool;
+    UpdateActions();
+}
+
+void CMainFrame::OnViewColumnTypes()
+{
+    CAppState& app = CAppState::Get();
+    app.m_bShowColumnTypes = !app.m_bShowColumnTypes;
+    // Every window measures and draws its tables again with the new rows.
+    for (QMdiSubWindow* window : m_pMdiArea->subWindowList())
+        if (auto* frame = qobject_cast<CChildFrame*>(window))
+            frame->GetView()->viewport()->update();
     UpdateActions();
 }
 

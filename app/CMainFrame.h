@@ -60,6 +60,8 @@ public:
     void OnOpenRecentFile(int index);
     void SetCurrentTool(int tool);
     void ArrangeIcons();
+    // View > Show Column Types: the user's setting, for every window.
+    void OnViewColumnTypes();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -43,7 +43,7 @@ const MenuLayout kMenusDocument[] = {
                ID_APP_EXIT}},
     {"&Edit", {ID_EDIT_UNDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE}},
     {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT,
-               ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT}},
+               ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT, kSeparator, ID_VIEW_COLUMN_TYPES}},
     {"&Diagram", {ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_DIAGRAM_EXPORT_IMAGE}},
     {"&Window", {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}},
     {"&Help", {ID_APP_ABOUT}},
@@ -106,6 +106,7 @@ void CMainFrame::CreateActions()
     }
     GetAction(ID_VIEW_TOOLBAR)->setCheckable(true);
     GetAction(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    GetAction(ID_VIEW_COLUMN_TYPES)->setCheckable(true);
 
     m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
     m_pRecentPlaceholder->setObjectName(QString::number(ID_FILE_MRU_FILE1));

@@ -36,11 +36,12 @@ enum CommandId : int {
     ID_DIAGRAM_EXPORT_SQL = 32778,
     ID_DIAGRAM_EXPORT_IMAGE = 32785,
     ID_HELP_COMING_SOON = 32784,
-    // Finding one's way in large diagrams: zoom.
+    // Finding one's way in large diagrams: zoom and column types.
     ID_VIEW_ZOOM_IN = 32800,
     ID_VIEW_ZOOM_OUT = 32801,
     ID_VIEW_ZOOM_ACTUAL = 32802,
     ID_VIEW_ZOOM_FIT = 32803,
+    ID_VIEW_COLUMN_TYPES = 32804,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };

@@ -37,6 +37,8 @@ QList<CommandInfo> BuildTable()
         {ID_VIEW_ZOOM_OUT, "Zoom &Out", Keys({"Ctrl+-"}), "Show more of the diagram, smaller\nZoom Out"},
         {ID_VIEW_ZOOM_ACTUAL, "&Actual Size", Keys({"Ctrl+0"}), "Show the diagram at its actual size\nActual Size"},
         {ID_VIEW_ZOOM_FIT, "&Fit Diagram", {}, "Zoom so that every table is in view\nFit Diagram"},
+        {ID_VIEW_COLUMN_TYPES, "Show Column &Types", {},
+         "Show each column's type, NOT NULL and relation marks after its name\nShow Column Types"},
         {ID_DIAGRAM_OPTIONS, "&Options...", {}, "Edit options for the current diagram\nDiagram Options"},
         {ID_DIAGRAM_FONT, "&Font...", {}, "Change the font used to draw the diagram\nDiagram Font"},
         {ID_DIAGRAM_IMPORT_SQL, "&Import SQL...", {},

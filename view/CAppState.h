@@ -8,12 +8,16 @@ enum KorvoTool { ToolPointer = 0, ToolTable = 1, ToolRelation = 2 };
 
 // The settings every view reads and that outlive documents: the drawing tool
 // shared by all windows, the private clipboard format, the paper size and the
-// margins in twips. CKorvoApp carries them; tests use the default instance.
+// margins in twips, and whether tables show column types. CKorvoApp carries
+// them; tests use the default instance.
 struct CAppState {
     int m_nCurrentTool = ToolPointer;
     QString m_nClipboardFormat = QStringLiteral("application/x-KorvoCOPYFORMAT");
     CSize m_sizePage{11520, 15840};
     CRect m_rectMargins{360, 360, 360, 360};
+    // Column rows show the type and marks after the name: in every window,
+    // on paper and in pictures (--render decides for itself).
+    bool m_bShowColumnTypes = false;
 
     // The printable area of one page, which is also one page area of the
     // canvas: paper less the margins.

@@ -267,6 +267,9 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
     const int32_t textLeft = L + hp / 2 + lh / 2;
     const int32_t textRight = R - hp / 2;
     int64_t top = int64_t(T) - vp / 4 - vp / 2 - lh;
+    const bool types = dc.ShowsColumnTypes();
+    const KorvoTableView::TypeColumns typeColumns =
+        types ? table.LayOutTypeColumns(dc, lh) : KorvoTableView::TypeColumns();
     dc.SetPenColor(Qt::black);
     dc.SetBrushColor(QColor(Qt::white));
     for (const auto& column : table.m_def.m_columns) {
@@ -278,6 +281,8 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
             if (column->m_bPrimaryKey)
                 DrawKeySymbol(dc, CRect{text.left - lh / 2, text.top - lh / 4, text.left, text.bottom + lh / 4});
             dc.DrawText(column->m_strName, text, Qt::AlignLeft | Qt::AlignVCenter);
+            if (types)
+                DrawTypeAndMarks(dc, *column, text, typeColumns);
         }
         top = bottom;
     }
@@ -290,6 +295,22 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
             dc.InvertRect(CRect{c.x - hw / 2, c.y + hh / 2, c.x + hw / 2, c.y - hh / 2});
     }
     return true;
+}
+
+// The type, then the marks, each in its own column after the names, in a
+// grey that sets them apart from the names.
+void CDiagramRenderer::DrawTypeAndMarks(CKorvoDC& dc, const CColumn& column, const CRect& text,
+                                        const KorvoTableView::TypeColumns& columns)
+{
+    const QColor grey(96, 96, 96);
+    if (!column.m_strType.empty())
+        dc.DrawText(column.m_strType, CRect{Saturate(int64_t(text.left) + columns.typeX), text.top, text.right,
+                                            text.bottom},
+                    Qt::AlignLeft | Qt::AlignVCenter, grey);
+    const std::string marks = KorvoTableView::ColumnMarks(column, dc.RelationSides(column));
+    if (!marks.empty())
+        dc.DrawText(marks, CRect{Saturate(int64_t(text.left) + columns.marksX), text.top, text.right, text.bottom},
+                    Qt::AlignLeft | Qt::AlignVCenter, grey);
 }
 
 void CDiagramRenderer::DrawKeySymbol(CKorvoDC& dc, const CRect& box)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Geometry.h"
+#include "KorvoTableView.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,7 +11,6 @@ class CColumn;
 class CKorvoDC;
 class CKorvoDoc;
 class CRelation;
-class KorvoTableView;
 
 // Draws a diagram on a CKorvoDC: page grid, table boxes, relation lines and
 // selection marks, and answers the geometric questions that hit tests and
@@ -62,6 +62,8 @@ public:
 private:
     void DrawBackToFront(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
     void DrawOverview(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+    static void DrawTypeAndMarks(CKorvoDC& dc, const CColumn& column, const CRect& text,
+                                 const KorvoTableView::TypeColumns& columns);
 
     // The logical y of a column's row in its table.
     using RowLookup = std::function<int32_t(KorvoTableView&, const CColumn*)>;

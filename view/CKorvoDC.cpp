@@ -1,5 +1,6 @@
 #include "CKorvoDC.h"
 
+#include "CKorvoDoc.h"
 #include "ModelText.h"
 #include "TextEncoding.h"
 
@@ -107,6 +108,30 @@ void CKorvoDC::SetZoom(int percent)
 int32_t CKorvoDC::ScreenLength(int32_t length) const
 {
     return m_nZoom < 100 ? Saturate(int64_t(length) * 100 / m_nZoom) : length;
+}
+
+void CKorvoDC::ShowColumnTypes(const CKorvoDoc* doc)
+{
+    m_pTypesDoc = doc;
+    m_relationSides.reset();
+}
+
+unsigned CKorvoDC::RelationSides(const CColumn& column) const
+{
+    if (!m_pTypesDoc)
+        return 0;
+    if (!m_relationSides || m_nRelationsSeen != m_pTypesDoc->m_relations.size()) {
+        m_relationSides.emplace();
+        m_nRelationsSeen = m_pTypesDoc->m_relations.size();
+        for (const auto& relation : m_pTypesDoc->m_relations) {
+            for (const CColumn* source : relation->m_sourceColumns)
+                (*m_relationSides)[source] |= kRelationSource;
+            for (const CColumn* dest : relation->m_destColumns)
+                (*m_relationSides)[dest] |= kRelationDestination;
+        }
+    }
+    const auto found = m_relationSides->find(&column);
+    return found == m_relationSides->end() ? 0 : found->second;
 }
 
 void CKorvoDC::SetPainter(QPainter* painter)
@@ -296,11 +321,11 @@ void CKorvoDC::InvertRect(const CRect& rect)
     m_pPainter->setCompositionMode(old);
 }
 
-void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment)
+void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment, const QColor& color)
 {
     if (!m_pPainter)
         return;
-    m_pPainter->setPen(QPen(Qt::black, 0));
+    m_pPainter->setPen(QPen(color, 0));
     if (m_nZoom == 100) {
         m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, ModelToQString(text));
         return;

@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CKorvoDoc;
 class QPainter;
 
 // A drawing surface in the canvas's logical units: twips, y up, mapped to the
@@ -60,6 +61,10 @@ public:
     // below their actual size on screen, and grow when zoomed in.
     int32_t ScreenLength(int32_t length) const;
 
+    // Column rows show each column's type and marks; the relations of doc
+    // say which columns take part in one. Null: names only (the default).
+    void ShowColumnTypes(const CKorvoDoc* doc);
+
     // Draws from now on with painter (may be null), in the selected font.
     void SetPainter(QPainter* painter);
     int Dpi() const { return m_nDpi; }
@@ -81,6 +86,8 @@ public:
     CPoint DPtoLP(CPoint pt) const override;
     CSize LPtoDP(CSize size) const override;
     CSize DPtoLP(CSize size) const;
+    bool ShowsColumnTypes() const override { return m_pTypesDoc != nullptr; }
+    unsigned RelationSides(const CColumn& column) const override;
     // Converts the four edges; the result is in device orientation as given
     // (not normalised).
     CRect LPtoDP(const CRect& rect) const;
@@ -99,7 +106,7 @@ public:
     void InvertRect(const CRect& rect);
     // Single-line text in a box, aligned with Qt alignment flags; the text is
     // the model's UTF-8 text, drawn with fallback fonts for missing glyphs.
-    void DrawText(std::string_view text, const CRect& box, int alignment);
+    void DrawText(std::string_view text, const CRect& box, int alignment, const QColor& color = Qt::black);
 
     // Clip region: starts as the client rectangle; exclusions accumulate.
     void ExcludeClipRect(const CRect& rect);
@@ -115,6 +122,11 @@ private:
     int m_nZoom = 100;
     bool m_bPrinting;
     QFont m_font;
+    const CKorvoDoc* m_pTypesDoc = nullptr;
+    // Filled on the first question, and again when relations were added or
+    // removed since: which relation sides each column is on.
+    mutable std::optional<std::unordered_map<const CColumn*, unsigned>> m_relationSides;
+    mutable size_t m_nRelationsSeen = 0;
     std::optional<QFontMetrics> m_metrics;
     std::optional<QFontMetricsF> m_metricsF;
     // Advance of every Latin-1 character: such text is measured by summing,

@@ -65,6 +65,8 @@ void CKorvoView::OnPrepareDC(CKorvoDC& dc)
     if (!m_pFont)
         m_pFont = std::make_unique<QFont>(CKorvoDC::MakeFont(GetDocument()->m_logFont, dc.Dpi()));
     dc.SelectFont(*m_pFont);
+    if (CAppState::Get().m_bShowColumnTypes)
+        dc.ShowColumnTypes(GetDocument());
 }
 
 void CKorvoView::ResetFont()
@@ -135,7 +137,7 @@ bool CKorvoView::PrintTo(QPrinter& printer)
     if (printer.printRange() == QPrinter::PageRange)
         ranges = printer.pageRanges();
     QString error;
-    if (CDiagramImage::PrintPages(*GetDocument(), printer, ranges, &error) > 0)
+    if (CDiagramImage::PrintPages(*GetDocument(), printer, ranges, &error, CAppState::Get().m_bShowColumnTypes) > 0)
         return true;
     if (!error.isEmpty())
         KorvoMessageBox(this, error.left(1).toUpper() + error.mid(1) + QLatin1Char('.'), QMessageBox::Warning);
@@ -234,7 +236,8 @@ void CKorvoView::OnExportImage()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The picture is made at actual size, whatever this window's zoom.
-    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX());
+    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX(), CDiagramImage::Format::Unknown,
+                                               CAppState::Get().m_bShowColumnTypes);
     QApplication::restoreOverrideCursor();
     // The picture measured the tables at its own resolution; the screen's
     // sizes come back with the repaint.

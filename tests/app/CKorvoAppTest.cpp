@@ -175,6 +175,31 @@ TEST(CKorvoAppSettings, ValuesOutOfRangeFallBackToTheDefaults)
     }
 }
 
+TEST(CKorvoAppSettings, ShowColumnTypesIsOffUntilTheUserTurnsItOn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.conf"));
+    CAppState state;
+    state.m_bShowColumnTypes = true;
+    {
+        QSettings empty(path, QSettings::IniFormat);
+        CKorvoApp::ReadUserSettings(empty, state);
+    }
+    EXPECT_FALSE(state.m_bShowColumnTypes) << "names only unless the user asked for types";
+    state.m_bShowColumnTypes = true;
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WritePageSettings(settings, state);
+        CKorvoApp::WriteUserSettings(settings, state);
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    // The page settings keep their six keys; the new one stays apart.
+    EXPECT_EQ(settings.childGroups(), (QStringList{"Margins", "Page Size", "View"}));
+    CAppState read;
+    CKorvoApp::ReadUserSettings(settings, read);
+    EXPECT_TRUE(read.m_bShowColumnTypes);
+}
+
 TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
 {
     CKorvoApp* app = CKorvoApp::Instance();

@@ -6,6 +6,7 @@
 #include "CChildFrame.h"
 #include "CDocManager.h"
 #include "CDocumentHost.h"
+#include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CKorvoView.h"
 #include "CMainFrame.h"
@@ -145,7 +146,7 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                             "&Paste\tCtrl+V", "&Delete\tDel"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
-                                            "&Actual Size\tCtrl+0", "&Fit Diagram"}));
+                                            "&Actual Size\tCtrl+0", "&Fit Diagram", "-", "Show Column &Types"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
                                             "Export &Image..."}));
     EXPECT_EQ(Items(menus[4]), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
@@ -571,4 +572,47 @@ TEST_F(CMainFrameTest, ZoomCommandsReachTheActiveWindowAndTheStatusBarShowsItsZo
         if (auto* frame = qobject_cast<CChildFrame*>(window); frame && frame->GetView() == first)
             m_frame->ActivateFrame(frame);
     EXPECT_EQ(pane->text(), QStringLiteral("10%"));
+}
+
+TEST_F(CMainFrameTest, ShowColumnTypesIsOneSettingForEveryWindow)
+{
+    QAction* types = Action(ID_VIEW_COLUMN_TYPES);
+    EXPECT_TRUE(types->isCheckable());
+    EXPECT_FALSE(types->isChecked());
+    CDocumentHost* one = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* oneView = m_frame->ActiveView();
+    CDocumentHost* two = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* twoView = m_frame->ActiveView();
+    std::vector<KorvoTableView*> tables;
+    for (CDocumentHost* host : {one, two}) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = "t";
+        table->m_def.AddColumn(std::make_unique<CColumn>("id", "INTEGER", true, "", true, false, "", ""));
+        tables.push_back(host->GetDocument()->AddTable(std::move(table)));
+    }
+    // Measured as each window measures when it paints.
+    auto widths = [&] {
+        std::vector<int32_t> measured;
+        for (size_t i = 0; i < 2; ++i) {
+            CKorvoDC dc(nullptr, 96, false);
+            (i == 0 ? oneView : twoView)->OnPrepareDC(dc);
+            tables[i]->Measure(dc);
+            measured.push_back(tables[i]->m_cx);
+        }
+        return measured;
+    };
+    const std::vector<int32_t> names = widths();
+
+    types->trigger();
+    EXPECT_TRUE(CAppState::Get().m_bShowColumnTypes);
+    EXPECT_TRUE(types->isChecked());
+    const std::vector<int32_t> withTypes = widths();
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_GT(withTypes[i], names[i]) << "window " << i << " shows the type and its mark";
+    EXPECT_FALSE(one->IsModified()) << "a way of showing is no edit";
+
+    types->trigger();
+    EXPECT_FALSE(CAppState::Get().m_bShowColumnTypes);
+    EXPECT_FALSE(types->isChecked());
+    EXPECT_EQ(widths(), names);
 }
