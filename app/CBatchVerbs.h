@@ -1,14 +1,19 @@
 #pragma once
 
+#include "SqlDialect.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class CCommandLine;
 class CKorvoDoc;
 
 // The verbs that run without a window and exit: print a diagram, render it
-// into a picture, export its SQL, import a script into a diagram. Each
+// into a picture, export its SQL, import a script or a live database into a
+// diagram, check a diagram, arrange its tables. Each
 // reports one clear line on the error stream and a non-zero status when it
 // fails (running out of memory included), and writes its output whole or not
 // at all. "-" as the output of --render and --export-sql is standard output.
@@ -21,8 +26,15 @@ public:
     // format: "png", "svg", "pdf", or empty for the output's suffix (PNG for -).
     static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString(),
                       bool columnTypes = false);
-    static int ExportSql(const QString& path, const QString& output);
-    static int ImportSql(const QString& script, const QString& into, const QString& output);
+    static int ExportSql(const QString& path, const QString& output, SqlDialect dialect = SqlDialect::Korvo);
+    static int ImportSql(const QString& script, const QString& into, const QString& output,
+                         SqlDialect dialect = SqlDialect::Auto);
+    static int ImportDb(const QString& source, const QStringList& schemas, const QString& into,
+                        const QString& output);
+    // 0: nothing to report; 1: one line per problem on standard output; 2:
+    // the diagram cannot be read.
+    static int Check(const QString& path, std::optional<SqlDialect> dialect);
+    static int Arrange(const QString& path, const QString& output);
     // --print without a printer: the PDF beside the diagram, under the first
     // name not in use; its path goes to standard output.
     static int PrintToPdf(CKorvoDoc& doc, const QString& path);

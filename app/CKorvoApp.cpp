@@ -1,4 +1,6 @@
 #include "CKorvoApp.h"
+#include "CDocumentHost.h"
+#include "CKorvoView.h"
 
 #include "CModalSeam.h"
 #include "CSettingsFile.h"
@@ -80,8 +82,31 @@ bool CKorvoApp::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc&) {
+        ForgetHistoryAfter(receiver, event);
         ReportOutOfMemory(nullptr);
         return false;
+    }
+}
+
+void CKorvoApp::ForgetHistoryAfter(QObject* receiver, const QEvent* event)
+{
+    // The mouse and the keys edit a diagram in its window: one that ran out
+    // of memory may have changed the document without recording its step.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::ContextMenu:
+        break;
+    default:
+        return;
+    }
+    for (QObject* object = receiver; object; object = object->parent()) {
+        if (auto* view = qobject_cast<CKorvoView*>(object)) {
+            view->GetDocumentHost()->ForgetHistory();
+            return;
+        }
     }
 }
 

@@ -23,6 +23,10 @@ public:
     // Delivers an event; one that runs out of memory is reported instead of
     // ending the program (commands report it themselves, see RunWithinMemory).
     bool notify(QObject* receiver, QEvent* event) override;
+    // After an event that ran out of memory: when it was a click or a key in
+    // a diagram window, which may have changed the document without
+    // recording its step, that document's history goes.
+    static void ForgetHistoryAfter(QObject* receiver, const QEvent* event);
 
     // The six page settings, each with its default when missing.
     static void ReadPageSettings(QSettings& settings, CAppState& state);

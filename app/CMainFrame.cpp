@@ -29,6 +29,7 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QUndoStack>
 #include <QUrl>
 
 namespace {
@@ -112,10 +113,20 @@ void CMainFrame::ConnectCommands()
     auto on = [this](int id, auto handler) {
         connect(GetAction(id), &QAction::triggered, this, [this, handler] { RunWithinMemory(this, handler); });
     };
+    // A diagram command that ran out of memory may have changed the document
+    // without recording its step: its history no longer holds.
     auto onView = [this](int id, void (CKorvoView::*method)()) {
         connect(GetAction(id), &QAction::triggered, this, [this, method] {
             if (CKorvoView* view = ActiveView())
-                RunWithinMemory(this, [view, method] { (view->*method)(); });
+                if (!RunWithinMemory(this, [view, method] { (view->*method)(); }))
+                    view->GetDocumentHost()->ForgetHistory();
+        });
+    };
+    auto onHistory = [this](int id, void (QUndoStack::*step)()) {
+        connect(GetAction(id), &QAction::triggered, this, [this, step] {
+            if (CDocumentHost* host = ActiveDocument())
+                if (!RunWithinMemory(this, [host, step] { (host->UndoStack()->*step)(); }))
+                    host->ForgetHistory();
         });
     };
 
@@ -129,6 +140,9 @@ void CMainFrame::ConnectCommands()
     onView(ID_FILE_PRINT_PREVIEW, &CKorvoView::OnFilePrintPreview);
     on(ID_APP_EXIT, [this] { close(); });
 
+    onHistory(ID_EDIT_UNDO, &QUndoStack::undo);
+    onHistory(ID_EDIT_REDO, &QUndoStack::redo);
+    onView(ID_EDIT_SELECT_ALL, &CKorvoView::OnEditSelectAll);
     onView(ID_EDIT_CUT, &CKorvoView::OnEditCut);
     onView(ID_EDIT_COPY, &CKorvoView::OnEditCopy);
     onView(ID_EDIT_PASTE, &CKorvoView::OnEditPaste);
@@ -193,6 +207,9 @@ void CMainFrame::AddChildFrame(CChildFrame* frame)
     }
     m_pMdiArea->addSubWindow(frame);
     connect(frame->GetView(), &CKorvoView::CommandStateChanged, this, &CMainFrame::UpdateActions);
+    // Undo and Redo name the step they would take back or make again.
+    connect(frame->GetDocumentHost()->UndoStack(), &QUndoStack::indexChanged, this, &CMainFrame::UpdateActions,
+            Qt::UniqueConnection);
     frame->resize(size);
     frame->move(pos);
     frame->show();
@@ -250,7 +267,7 @@ void CMainFrame::UpdateActions()
 
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                    ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
-                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW,
+                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL,
                    ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE,
                    ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
         GetAction(id)->setEnabled(document);
@@ -260,8 +277,14 @@ void CMainFrame::UpdateActions()
     if (m_pZoomPane)
         m_pZoomPane->setText(document ? QStringLiteral("%1%").arg(view->Zoom()) : QString());
 
-    // Nothing can be undone.
-    GetAction(ID_EDIT_UNDO)->setEnabled(false);
+    // The active document's history: each item names its step ("&Undo Delete").
+    const QUndoStack* history = document ? ActiveDocument()->UndoStack() : nullptr;
+    const bool canUndo = history && history->canUndo();
+    const bool canRedo = history && history->canRedo();
+    GetAction(ID_EDIT_UNDO)->setEnabled(canUndo);
+    GetAction(ID_EDIT_UNDO)->setText(canUndo ? QStringLiteral("&Undo ") + history->undoText() : QStringLiteral("&Undo"));
+    GetAction(ID_EDIT_REDO)->setEnabled(canRedo);
+    GetAction(ID_EDIT_REDO)->setText(canRedo ? QStringLiteral("&Redo ") + history->redoText() : QStringLiteral("&Redo"));
     const bool selection = document && view->HasSelection();
     GetAction(ID_EDIT_CUT)->setEnabled(selection);
     GetAction(ID_EDIT_COPY)->setEnabled(selection);

@@ -41,7 +41,8 @@ const MenuLayout kMenusDocument[] = {
     {"&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, kSeparator,
                ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP, ID_FILE_PRINT, kSeparator, kRecentFiles, kSeparator,
                ID_APP_EXIT}},
-    {"&Edit", {ID_EDIT_UNDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE}},
+    {"&Edit", {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE,
+               kSeparator, ID_EDIT_SELECT_ALL}},
     {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT,
                ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT, kSeparator, ID_VIEW_COLUMN_TYPES}},
     {"&Diagram", {ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_DIAGRAM_EXPORT_IMAGE}},
@@ -51,7 +52,8 @@ const MenuLayout kMenusDocument[] = {
 
 // Toolbar 128 and 130, left to right; 0 is a separator.
 constexpr int kMainToolBar[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY,
-                                ID_EDIT_PASTE, kSeparator, ID_FILE_PRINT, kSeparator, ID_APP_ABOUT};
+                                ID_EDIT_PASTE, kSeparator, ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_FILE_PRINT,
+                                kSeparator, ID_APP_ABOUT};
 constexpr int kToolsToolBar[] = {ID_TOOL_POINTER, ID_TOOL_TABLE, ID_TOOL_RELATION};
 
 const char* IconFor(int id)
@@ -63,6 +65,8 @@ const char* IconFor(int id)
     case ID_EDIT_CUT: return "cut";
     case ID_EDIT_COPY: return "copy";
     case ID_EDIT_PASTE: return "paste";
+    case ID_EDIT_UNDO: return "undo";
+    case ID_EDIT_REDO: return "redo";
     case ID_FILE_PRINT: return "print";
     case ID_APP_ABOUT: return "about";
     case ID_TOOL_POINTER: return "pointer";

@@ -1,5 +1,6 @@
 // Times turning a live database into a diagram: connect, list the tables,
-// read them and merge the description into an empty diagram, for a
+// read them, merge the description into an empty diagram and place the new
+// tables (ImportDatabaseIntoDiagram, as --import-db does), for a
 // generated database of N tables with one foreign key each, as a SQLite
 // file and in a throw-away PostgreSQL server that the benchmark starts and
 // stops through scripts/db-server.
@@ -10,7 +11,7 @@
 //
 // usage: livedb_bench [--rows] [TABLES]
 #include "CKorvoDoc.h"
-#include "CSchemaMerge.h"
+#include "DiagramImport.h"
 #include "LiveDatabase.h"
 #include "MeasureSurface.h"
 
@@ -34,7 +35,6 @@
 namespace {
 
 constexpr int kRuns = 5;
-constexpr CRect kCanvas{0, 0, 10800 * 25, -15120 * 25};
 
 // A surface with fixed metrics: the merge measures every table it creates.
 class FixedSurface : public CMeasureSurface {
@@ -206,14 +206,30 @@ SchemaDescription Read(const DatabaseSource& source, const std::string& schema)
     return std::move(read.value);
 }
 
+void Expect(const MergeResult& merged, int n)
+{
+    if (merged.tablesCreated != n || merged.relationsAdded != n)
+        Fail("the merge gave " + std::to_string(merged.tablesCreated) + " tables and " +
+             std::to_string(merged.relationsAdded) + " relations");
+}
+
+// Merge and placement, as the import does them.
 void Merge(const SchemaDescription& description, int n)
 {
     CKorvoDoc doc;
     FixedSurface surface;
-    const MergeResult merged = CSchemaMerge(doc, surface, kCanvas).Merge(description);
-    if (merged.tablesCreated != n || merged.relationsAdded != n)
-        Fail("the merge gave " + std::to_string(merged.tablesCreated) + " tables and " +
-             std::to_string(merged.relationsAdded) + " relations");
+    Expect(MergeIntoDiagram(doc, surface, PageArea{}, description).merge, n);
+}
+
+// The whole import: read, merge, place.
+void Import(const DatabaseSource& source, const std::string& schema, int n)
+{
+    CKorvoDoc doc;
+    FixedSurface surface;
+    const DatabaseIntoDiagram imported = ImportDatabaseIntoDiagram(doc, surface, PageArea{}, source, {schema});
+    if (imported.error.Failed())
+        Fail(imported.error.message);
+    Expect(imported.result.merge, n);
 }
 
 struct Figures {
@@ -231,7 +247,7 @@ Figures Measure(const DatabaseSource& source, const std::string& schema, int n, 
         figures.read = Time([&] { Read(source, schema); });
         figures.merge = Time([&] { Merge(description, n); });
     }
-    figures.total = Time([&] { Merge(Read(source, schema), n); });
+    figures.total = Time([&] { Import(source, schema, n); });
     return figures;
 }
 

@@ -51,6 +51,9 @@ void CColumnPropertiesDialog::OnInitDialog()
     m_pNameEdit->setText(m_strName);
     m_pDescriptionEdit->setText(m_strDescription);
     m_pCheckEdit->setText(m_strCheck);
+    // The name comes up selected, so typing replaces "column1".
+    m_pNameEdit->setFocus();
+    m_pNameEdit->selectAll();
 }
 
 void CColumnPropertiesDialog::accept()

@@ -48,6 +48,9 @@ void CTablePropertiesDialog::OnInitDialog()
     m_pCheckEdit->setText(m_strCheck);
     m_pDescriptionEdit->setText(m_strDescription);
     FillColumnList();
+    // The name comes up selected, so typing replaces "table1".
+    m_pNameEdit->setFocus();
+    m_pNameEdit->selectAll();
 }
 
 void CTablePropertiesDialog::accept()

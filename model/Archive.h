@@ -28,6 +28,8 @@ public:
 
     const std::string& Bytes() const { return m_bytes; }
     std::string Take() { return std::move(m_bytes); }
+    // Starts again empty, keeping the buffer for the next records.
+    void Clear() { m_bytes.clear(); }
 
 private:
     void WriteLength(uint64_t n);

@@ -189,6 +189,18 @@ void CKorvoDoc::RemoveColumnRelations(const KorvoTableView* table, int columnInd
         SetModifiedFlag();
 }
 
+void CKorvoDoc::RemoveSelection()
+{
+    // Relations go first so that none is left pointing at a deleted table.
+    const size_t relations = std::erase_if(m_relations, [](const std::unique_ptr<CRelation>& r) {
+        return r->m_bSelected || r->m_pSource->m_bSelected || r->m_pDest->m_bSelected;
+    });
+    const size_t tables =
+        std::erase_if(m_tables, [](const std::unique_ptr<KorvoTableView>& table) { return table->m_bSelected; });
+    if (relations || tables)
+        SetModifiedFlag();
+}
+
 void CKorvoDoc::Serialize(CArchiveWriter& ar) const
 {
     ar.WriteInt32(kMagic);

@@ -95,6 +95,9 @@ public:
     void RemoveTable(KorvoTableView* table);
     void RemoveTable(int index);
     void RemoveColumnRelations(const KorvoTableView* table, int columnIndex);
+    // What removing every selected relation and then every selected table one
+    // by one leaves, in one pass over each list however much is selected.
+    void RemoveSelection();
 
     // The .erd format: always writes version 2; reads versions 1 and 2 into
     // this (empty) document.

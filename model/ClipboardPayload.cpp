@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -109,16 +110,17 @@ std::string BuildClipboardPayload(const CKorvoDoc& doc)
     return ar.Take();
 }
 
-PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size, CPoint scrollLog)
-{
-    PasteOutcome outcome;
-    if (size == 0)
-        return outcome;
+namespace {
 
-    // The whole payload is read before the document is touched, so a bad
-    // one leaves the diagram exactly as it was.
-    std::vector<std::unique_ptr<KorvoTableView>> pasted;
+struct Payload {
+    std::vector<std::unique_ptr<KorvoTableView>> tables;
     std::vector<RelationRecord> records;
+};
+
+// Reads the whole payload before the document is touched, so a bad one
+// leaves the diagram exactly as it was.
+bool ReadPayload(const void* data, size_t size, Payload& payload)
+{
     try {
         CArchiveReader ar(data, size);
         const int32_t tableCount = ReadCount(ar, kMinTableObject);
@@ -126,7 +128,7 @@ PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size
             ReadClassTag(ar, i == 0);
             auto table = std::make_unique<KorvoTableView>();
             table->Serialize(ar);
-            pasted.push_back(std::move(table));
+            payload.tables.push_back(std::move(table));
         }
         const int32_t relationCount = ReadCount(ar, kRelationRecord);
         for (int32_t i = 0; i < relationCount; ++i) {
@@ -135,37 +137,25 @@ PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size
             record.sourceColumn = ar.ReadInt32();
             record.dest = ar.ReadInt32();
             record.destColumn = ar.ReadInt32();
-            records.push_back(record);
+            payload.records.push_back(record);
         }
     } catch (const CArchiveError&) {
-        outcome.ok = false;
-        outcome.message = kInvalidPayload;
-        return outcome;
+        return false;
     }
+    return true;
+}
 
+// Appends the pasted tables, selected, in payload order after clearing the
+// selection of the document's tables, then the relations between them.
+PasteOutcome AddPasted(CKorvoDoc& doc, Payload& payload)
+{
+    PasteOutcome outcome;
     for (const auto& table : doc.m_tables)
         table->m_bSelected = false;
 
-    if (!pasted.empty()) {
-        int32_t minX = pasted.front()->m_x;
-        int32_t maxY = pasted.front()->m_y;
-        for (const auto& table : pasted) {
-            minX = std::min(minX, table->m_x);
-            maxY = std::max(maxY, table->m_y);
-        }
-        // The group's leftmost and topmost edges land on the visible area's
-        // top-left corner; the tables keep their places relative to each other.
-        const int64_t dx = static_cast<int64_t>(scrollLog.x) - minX;
-        const int64_t dy = static_cast<int64_t>(scrollLog.y) - maxY;
-        for (auto& table : pasted) {
-            table->m_x = WrapMove(table->m_x, dx);
-            table->m_y = WrapMove(table->m_y, dy);
-        }
-    }
-
     std::vector<KorvoTableView*> added;
-    added.reserve(pasted.size());
-    for (auto& table : pasted) {
+    added.reserve(payload.tables.size());
+    for (auto& table : payload.tables) {
         table->m_bSelected = true;
         added.push_back(doc.AddTable(std::move(table)));
         doc.SetModifiedFlag();
@@ -174,7 +164,7 @@ PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size
 
     // A record that names a table or column outside the pasted ones is left
     // out: a relation is never added with a missing end.
-    for (const RelationRecord& record : records) {
+    for (const RelationRecord& record : payload.records) {
         KorvoTableView* source = CKorvoDoc::ElementAt(added, record.source);
         KorvoTableView* dest = CKorvoDoc::ElementAt(added, record.dest);
         CColumn* sourceColumn = CKorvoDoc::GetColumn(source, record.sourceColumn);
@@ -188,4 +178,129 @@ PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size
         ++outcome.relationsAdded;
     }
     return outcome;
+}
+
+PasteOutcome Refused()
+{
+    PasteOutcome outcome;
+    outcome.ok = false;
+    outcome.message = kInvalidPayload;
+    return outcome;
+}
+
+int64_t FloorDiv(int64_t value, int64_t divisor)
+{
+    const int64_t quotient = value / divisor;
+    return value % divisor < 0 ? quotient - 1 : quotient;
+}
+
+// The diagram's tables as a paste beside its originals meets them: the
+// top-left corners, and the boxes filed under the grid cells they cover, so
+// that whether a box lies wholly under another is answered from the few
+// tables around it.
+class CCoverIndex {
+public:
+    explicit CCoverIndex(const CKorvoDoc& doc)
+    {
+        for (const auto& table : doc.m_tables) {
+            m_corners.insert(Key(table->m_x, table->m_y));
+            const int64_t left = FloorDiv(table->m_x, kCell);
+            const int64_t right = FloorDiv(int64_t(table->m_x) + table->m_cx, kCell);
+            const int64_t bottom = FloorDiv(int64_t(table->m_y) - table->m_cy, kCell);
+            const int64_t top = FloorDiv(table->m_y, kCell);
+            if ((right - left + 1) * (top - bottom + 1) > kMaxCells) {
+                m_large.push_back(table.get());
+                continue;
+            }
+            for (int64_t cx = left; cx <= right; ++cx)
+                for (int64_t cy = bottom; cy <= top; ++cy)
+                    m_cells[Key(cx, cy)].push_back(table.get());
+        }
+    }
+
+    // A table at (x, y) lands on a corner of another table or lies wholly
+    // under one.
+    bool Hides(const KorvoTableView& table, int32_t x, int32_t y) const
+    {
+        if (m_corners.contains(Key(x, y)))
+            return true;
+        auto covers = [&](const KorvoTableView* other) {
+            return other->m_x <= x && int64_t(other->m_x) + other->m_cx >= int64_t(x) + table.m_cx
+                && other->m_y >= y && int64_t(other->m_y) - other->m_cy <= int64_t(y) - table.m_cy;
+        };
+        const auto cell = m_cells.find(Key(FloorDiv(x, kCell), FloorDiv(y, kCell)));
+        if (cell != m_cells.end() && std::any_of(cell->second.begin(), cell->second.end(), covers))
+            return true;
+        return std::any_of(m_large.begin(), m_large.end(), covers);
+    }
+
+private:
+    static constexpr int64_t kCell = 2880;
+    static constexpr int64_t kMaxCells = 64;
+
+    static uint64_t Key(int64_t a, int64_t b)
+    {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+    }
+
+    std::unordered_set<uint64_t> m_corners;
+    std::unordered_map<uint64_t, std::vector<const KorvoTableView*>> m_cells;
+    std::vector<const KorvoTableView*> m_large;
+};
+
+} // namespace
+
+PasteOutcome PasteClipboardPayload(CKorvoDoc& doc, const void* data, size_t size, CPoint scrollLog)
+{
+    if (size == 0)
+        return {};
+    Payload payload;
+    if (!ReadPayload(data, size, payload))
+        return Refused();
+
+    if (!payload.tables.empty()) {
+        int32_t minX = payload.tables.front()->m_x;
+        int32_t maxY = payload.tables.front()->m_y;
+        for (const auto& table : payload.tables) {
+            minX = std::min(minX, table->m_x);
+            maxY = std::max(maxY, table->m_y);
+        }
+        // The group's leftmost and topmost edges land on the given point; the
+        // tables keep their places relative to each other.
+        const int64_t dx = static_cast<int64_t>(scrollLog.x) - minX;
+        const int64_t dy = static_cast<int64_t>(scrollLog.y) - maxY;
+        for (auto& table : payload.tables) {
+            table->m_x = WrapMove(table->m_x, dx);
+            table->m_y = WrapMove(table->m_y, dy);
+        }
+    }
+    return AddPasted(doc, payload);
+}
+
+PasteOutcome PasteClipboardPayloadBeside(CKorvoDoc& doc, const void* data, size_t size, int32_t step)
+{
+    if (size == 0)
+        return {};
+    Payload payload;
+    if (!ReadPayload(data, size, payload))
+        return Refused();
+
+    if (!payload.tables.empty()) {
+        const CCoverIndex index(doc);
+        int64_t offset = 0;
+        for (int tries = 1; tries <= kPasteBesideTries; ++tries) {
+            offset = int64_t(step) * tries;
+            const bool hidden = std::any_of(payload.tables.begin(), payload.tables.end(), [&](const auto& table) {
+                return index.Hides(*table, Saturate(int64_t(table->m_x) + offset),
+                                   Saturate(int64_t(table->m_y) - offset));
+            });
+            if (!hidden)
+                break;
+        }
+        for (auto& table : payload.tables) {
+            table->m_x = Saturate(int64_t(table->m_x) + offset);
+            table->m_y = Saturate(int64_t(table->m_y) - offset);
+        }
+    }
+    return AddPasted(doc, payload);
 }

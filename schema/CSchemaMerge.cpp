@@ -30,6 +30,11 @@ CSchemaMerge::CSchemaMerge(CKorvoDoc& doc, const CMeasureSurface& surface, const
         m_byName.emplace(table->m_def.m_strName, table.get()); // keeps the first of a name, as FindTable does
 }
 
+CSchemaMerge::CSchemaMerge(CKorvoDoc& doc, const CMeasureSurface& surface) : CSchemaMerge(doc, surface, CRect{})
+{
+    m_layOut = false;
+}
+
 KorvoTableView* CSchemaMerge::Find(std::string_view name) const
 {
     auto it = m_byName.find(std::string(name));
@@ -83,6 +88,9 @@ MergeResult CSchemaMerge::Merge(const SchemaDescription& description)
         m_diagramNames.push_back(std::move(name));
     }
 
+    // Tables created by this merge, by their position in the document.
+    std::unordered_map<const KorvoTableView*, int> createdAt;
+
     // First pass: tables, columns, keys and checks.
     for (size_t i = 0; i < description.tables.size(); ++i) {
         const SchemaTable& source = description.tables[i];
@@ -93,6 +101,8 @@ MergeResult CSchemaMerge::Merge(const SchemaDescription& description)
             m_doc.RemoveTableRelations(table);
             RemoveMissingColumns(table, source.columns);
             ++m_result.tablesUpdated;
+            if (auto it = createdAt.find(table); it != createdAt.end())
+                m_result.newTables.push_back(it->second);
         } else {
             created = std::make_unique<KorvoTableView>();
             created->m_def.m_strName = name;
@@ -115,6 +125,9 @@ MergeResult CSchemaMerge::Merge(const SchemaDescription& description)
             m_doc.AddTable(std::move(created));
             m_byName.emplace(name, table);
             table->Measure(m_surface);
+            const int position = int(m_doc.m_tables.size()) - 1;
+            createdAt.emplace(table, position);
+            m_result.newTables.push_back(position);
         }
         m_doc.SetModifiedFlag(true);
     }
@@ -132,7 +145,8 @@ MergeResult CSchemaMerge::Merge(const SchemaDescription& description)
         }
     }
 
-    LayOut(m_diagramNames);
+    if (m_layOut)
+        LayOut(m_diagramNames);
     return std::move(m_result);
 }
 

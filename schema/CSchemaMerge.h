@@ -19,14 +19,20 @@ struct MergeResult {
     int tablesUpdated = 0;
     int relationsAdded = 0;
     std::vector<std::string> notShown; // parts of the schema the diagram cannot show
+    // The tables the merge created, as positions in the document's table
+    // list, in the description's order; a table the description lists again
+    // (a name given twice) is listed again. What placement arranges.
+    std::vector<int> newTables;
 };
 
 // Merges a schema description into a document: tables found by name are
 // brought up to date in place, others are created; keys, unique marks and
 // checks become column flags and table checks, foreign keys become
-// relations; then every table of the description is laid out in columns
-// from the canvas's top-left corner. Needs no window: the document, a
-// measuring surface with the diagram font and the canvas rectangle.
+// relations. Given a canvas rectangle, it then lays every table of the
+// description out in columns from the canvas's top-left corner, as Import
+// SQL always did; without one it leaves every position alone (new tables at
+// 0, 0) for PlaceImportedTables to place the new ones (see DiagramImport.h).
+// Needs no window: the document and a measuring surface with the diagram font.
 //
 // Under MergeRules::KorvoLanguage the merge keeps the rules Import SQL always
 // had: a table-level FOREIGN KEY sees only tables already in the diagram or
@@ -38,6 +44,7 @@ struct MergeResult {
 class CSchemaMerge {
 public:
     CSchemaMerge(CKorvoDoc& doc, const CMeasureSurface& surface, const CRect& rectCanvas);
+    CSchemaMerge(CKorvoDoc& doc, const CMeasureSurface& surface);
 
     MergeResult Merge(const SchemaDescription& description);
 
@@ -60,6 +67,7 @@ private:
     CKorvoDoc& m_doc;
     const CMeasureSurface& m_surface;
     CRect m_rectCanvas;
+    bool m_layOut = true;
     MergeRules m_rules = MergeRules::KorvoLanguage;
     std::unordered_map<std::string, KorvoTableView*> m_byName;
     std::unordered_map<const KorvoTableView*, ColumnIndex> m_columns;

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
@@ -87,8 +91,20 @@ struct FileText {
 FileText ReadWholeFile(const std::string& path)
 {
     FileText file;
-    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    // Opened without waiting, and read only when it is a regular file: a
+    // named pipe without a writer must not hold the import up for good, nor
+    // a device feed it without end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        file.error = "The script cannot be opened.";
+        return file;
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> in(fd < 0 ? nullptr : ::fdopen(fd, "rb"), &std::fclose);
     if (!in) {
+        if (fd >= 0)
+            ::close(fd);
         file.error = "The script cannot be opened.";
         return file;
     }

@@ -3,6 +3,7 @@
 #include "CAppState.h"
 #include "CDiagramImage.h"
 #include "CDiagramOptionsDialog.h"
+#include "CDiagramSettingsCommand.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
@@ -36,6 +37,7 @@ CKorvoView::CKorvoView(CDocumentHost* host, QWidget* parent) : CLogScrollView(pa
         ResetFont();
         OnInitialUpdate();
     });
+    connect(m_pHost, &CDocumentHost::HistoryApplied, this, &CKorvoView::CancelDrag);
 
     m_timerAutoScroll.setInterval(125);
     connect(&m_timerAutoScroll, &QTimer::timeout, this, &CKorvoView::OnTimer);
@@ -182,12 +184,15 @@ void CKorvoView::OnDiagramOptions()
         return;
     const bool changed = int32_t(dialog.m_nPagesAcross) != doc->m_nMaxPagesX ||
                          int32_t(dialog.m_nPagesDown) != doc->m_nMaxPagesY;
+    const CDiagramSettingsCommand::Settings before = CDiagramSettingsCommand::Of(*doc);
     doc->m_nMaxPagesX = int32_t(dialog.m_nPagesAcross);
     doc->m_nMaxPagesY = int32_t(dialog.m_nPagesDown);
     OnInitialUpdate();
     // Page counts are saved with the diagram: a change must not be lost on
     // close, and no other window of the diagram may keep the old canvas.
     if (changed) {
+        m_pHost->PushStep(new CDiagramSettingsCommand(m_pHost, tr("Diagram Options"), before,
+                                                      CDiagramSettingsCommand::Of(*doc)));
         emit m_pHost->DiagramSettingsChanged();
         DocumentEdited(true);
     }
@@ -218,10 +223,22 @@ void CKorvoView::OnDiagramFont()
     lf.lfStrikeOut = font.strikeOut() ? 1 : 0;
     lf.SetFaceName(font.family().toLatin1().toStdString());
     const bool changed = !(lf == doc->m_logFont);
+    const CDiagramSettingsCommand::Settings before = CDiagramSettingsCommand::Of(*doc);
+    std::vector<CSize> sizesBefore = CDiagramSettingsCommand::SizesOf(*doc);
     doc->m_logFont = lf;
     ResetFont();
     if (changed) {
         emit m_pHost->DiagramSettingsChanged();
+        // Every table as the next paint measures it in the new font, so that
+        // the step holds the sizes a save after redo writes.
+        auto dc = PrepareDC();
+        for (auto& table : doc->m_tables)
+            table->Measure(*dc);
+        dc.reset();
+        ResetFont();
+        m_pHost->PushStep(new CDiagramSettingsCommand(m_pHost, tr("Diagram Font"), before,
+                                                      CDiagramSettingsCommand::Of(*doc), std::move(sizesBefore),
+                                                      CDiagramSettingsCommand::SizesOf(*doc)));
         DocumentEdited(true);
     }
     viewport()->update();

@@ -8,8 +8,10 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class CColumn;
+class CDiagramSnapshot;
 class CDocumentHost;
 class CKorvoDoc;
 class CRelation;
@@ -64,10 +66,13 @@ public:
     void OnFilePrint();
     void OnFilePrintPreview();
     void OnEditDelete();
+    void OnEditSelectAll();
     void OnTableDelete();
     void OnTableProperties();
     void OnRelationDelete();
     void OnRelationProperties();
+    // Column Properties on one column of a table, as one undoable step.
+    void ShowColumnProperties(KorvoTableView* table, int column);
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
@@ -82,6 +87,9 @@ public:
     void DocumentEdited(bool modified);
     // Timer 101: scrolls while a relation is dragged past the window's edge.
     void OnTimer();
+    // Ends a drag in progress without changing anything (Esc, and undo or
+    // redo, which may rebuild what the drag points at).
+    void CancelDrag();
 
     CPoint m_ptStart;
     CPoint m_ptLast;
@@ -121,6 +129,13 @@ private:
     void UpdateCursor();
     void ShowTableProperties(KorvoTableView* table);
     void ShowRelationProperties(CRelation* relation);
+    // Records what changed since before as one step, measuring as painting does.
+    bool RecordChange(const CDiagramSnapshot& before, const QString& text);
+    // Delete and Cut: the selected relations, then the selected tables.
+    void DeleteSelection(const QString& text);
+    // Where a paste puts the group's top-left corner: the logical point under
+    // the mouse when the mouse is over this window's canvas.
+    std::optional<CPoint> PastePoint();
     void DrawDragFeedback(CKorvoDC& dc);
     // The steps of a left-button release: a relation drag ends (true when a
     // relation was made), a click selects, a drag moves (true) or a rubber

@@ -3,12 +3,15 @@
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CDiagramSnapshot.h"
+#include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 #include "ClipboardPayload.h"
 
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QCursor>
 #include <QMimeData>
 
 void CKorvoView::OnEditCopy()
@@ -32,7 +35,7 @@ void CKorvoView::OnEditCopy()
 void CKorvoView::OnEditCut()
 {
     OnEditCopy();
-    OnEditDelete();
+    DeleteSelection(tr("Cut"));
 }
 
 bool CKorvoView::CanPaste() const
@@ -56,11 +59,28 @@ void CKorvoView::OnEditPaste()
     const QByteArray data = mime->data(format);
     if (data.isEmpty())
         return;
+    const CDiagramSnapshot before(*GetDocument(), {});
+    // At the mouse when it points into this window's canvas (Ctrl+V there);
+    // otherwise (the menu, the toolbar) beside the copied tables.
+    const std::optional<CPoint> at = PastePoint();
     const PasteOutcome outcome =
-        PasteClipboardPayload(*GetDocument(), data.constData(), size_t(data.size()), GetLogScrollPosition());
+        at ? PasteClipboardPayload(*GetDocument(), data.constData(), size_t(data.size()), *at)
+           : PasteClipboardPayloadBeside(*GetDocument(), data.constData(), size_t(data.size()));
     if (!outcome.ok) {
         KorvoMessageBox(this, QString::fromLatin1(outcome.message.c_str()), QMessageBox::Warning);
         return;
     }
+    RecordChange(before, tr("Paste"));
     DocumentEdited(outcome.tablesAdded > 0 || outcome.relationsAdded > 0);
+}
+
+std::optional<CPoint> CKorvoView::PastePoint()
+{
+    const QPoint global = QCursor::pos();
+    // The window on top at that point, not another one over this canvas.
+    if (!viewport()->isVisible() || QApplication::widgetAt(global) != viewport())
+        return std::nullopt;
+    const QPoint local = viewport()->mapFromGlobal(global);
+    auto dc = PrepareDC();
+    return dc->DPtoLP(CPoint{local.x(), local.y()}) + GetLogScrollPosition();
 }

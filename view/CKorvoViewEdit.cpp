@@ -2,13 +2,17 @@
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CColumnPropertiesDialog.h"
+#include "CDiagramSnapshot.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
+#include "CMoveTablesCommand.h"
 #include "ModelText.h"
 #include "CRelationPropertiesDialog.h"
 #include "CTablePropertiesDialog.h"
+#include "TableShift.h"
 #include "ViewCommandIds.h"
 
 #include <QContextMenuEvent>
@@ -91,6 +95,7 @@ void CKorvoView::mousePressEvent(QMouseEvent* event)
         break;
 
     case ToolTable: {
+        const CDiagramSnapshot before(*doc, {});
         auto table = std::make_unique<KorvoTableView>();
         const CPoint logical = dc->DPtoLP(point) + origin;
         table->m_x = logical.x;
@@ -102,6 +107,7 @@ void CKorvoView::mousePressEvent(QMouseEvent* event)
         m_ptStart = m_ptLast = kNoPress;
         app.m_nCurrentTool = ToolPointer;
         UpdateCursor();
+        m_pHost->RecordChange(before, tr("Place Table"), dc.get());
         DocumentEdited(true);
         break;
     }
@@ -210,6 +216,7 @@ bool CKorvoView::FinishRelationDrag(CKorvoDC& dc, CPoint point)
     const CPoint origin = GetLogScrollPosition();
     bool created = false;
     if (m_pDragColumn) {
+        const CDiagramSnapshot before(*doc, {});
         for (auto& table : doc->m_tables) {
             if (table.get() == m_pDragTable)
                 continue;
@@ -220,6 +227,7 @@ bool CKorvoView::FinishRelationDrag(CKorvoDC& dc, CPoint point)
             auto relation = std::make_unique<CRelation>(m_pDragTable, m_pDragColumn, table.get(), column);
             relation->m_bSelected = true;
             doc->AddRelation(std::move(relation));
+            m_pHost->RecordChange(before, tr("Draw Relation"), &dc);
             created = true;
             break;
         }
@@ -260,12 +268,10 @@ bool CKorvoView::MoveDraggedTables(CKorvoDC& dc, CPoint point)
         ClearSelection(true, true);
         m_pDragTable->m_bSelected = true;
     }
-    for (auto& table : GetDocument()->m_tables) {
-        if (table->m_bSelected) {
-            table->m_x = Saturate(int64_t(table->m_x) + d.cx);
-            table->m_y = Saturate(int64_t(table->m_y) - d.cy);
-        }
-    }
+    TableShift shift = MoveSelectedTables(*GetDocument(), d.cx, -int64_t(d.cy));
+    if (!shift.Empty())
+        m_pHost->PushStep(
+            new CMoveTablesCommand(m_pHost, tr("Move"), std::move(shift), CMoveTablesCommand::Source::Mouse));
     return true;
 }
 
@@ -316,6 +322,15 @@ void CKorvoView::EndDragOnRemoval()
     m_ptStart = m_ptLast = kNoPress;
 }
 
+void CKorvoView::CancelDrag()
+{
+    m_bDragging = false;
+    m_pDragTable = nullptr;
+    m_pDragColumn = nullptr;
+    m_ptStart = m_ptLast = kNoPress;
+    viewport()->update();
+}
+
 void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // Only the pointer tool opens properties; the other tools ignore the
@@ -342,9 +357,18 @@ void CKorvoView::mouseDoubleClickEvent(QMouseEvent* event)
     viewport()->update();
 }
 
+bool CKorvoView::RecordChange(const CDiagramSnapshot& before, const QString& text)
+{
+    auto dc = PrepareDC();
+    return m_pHost->RecordChange(before, text, dc.get());
+}
+
 void CKorvoView::ShowTableProperties(KorvoTableView* table)
 {
     CKorvoDoc* doc = GetDocument();
+    // The whole run is one step: the column operations inside it and the
+    // texts copied back afterwards.
+    const CDiagramSnapshot before(*doc, {doc->GetTableIndex(table)});
     CTablePropertiesDialog dialog(this, table, doc);
     CModalSeam::Get().RunDialog(dialog);
     // The texts come back whatever closed the dialog; after a Cancel they hold
@@ -357,21 +381,43 @@ void CKorvoView::ShowTableProperties(KorvoTableView* table)
     table->m_def.m_strName = name;
     table->m_def.m_strCheck = check;
     table->m_def.m_strDescription = description;
+    RecordChange(before, tr("Table Properties"));
     // A renamed table must not be lost when the window closes.
     DocumentEdited(changed);
 }
 
+void CKorvoView::ShowColumnProperties(KorvoTableView* table, int column)
+{
+    CKorvoDoc* doc = GetDocument();
+    CColumn* edited = CKorvoDoc::GetColumn(table, column);
+    if (!edited)
+        return;
+    const CDiagramSnapshot before(*doc, {doc->GetTableIndex(table)});
+    CColumnPropertiesDialog dialog(this, edited);
+    const bool accepted = CModalSeam::Get().RunDialog(dialog) == QDialog::Accepted;
+    if (accepted)
+        RecordChange(before, tr("Column Properties"));
+    DocumentEdited(accepted);
+}
+
 void CKorvoView::ShowRelationProperties(CRelation* relation)
 {
-    const std::vector<CColumn*> source = relation->m_sourceColumns;
-    const std::vector<CColumn*> dest = relation->m_destColumns;
+    const CDiagramSnapshot before(*GetDocument(), {});
     CRelationPropertiesDialog dialog(this, relation, GetDocument());
     CModalSeam::Get().RunDialog(dialog);
-    DocumentEdited(source != relation->m_sourceColumns || dest != relation->m_destColumns);
+    DocumentEdited(RecordChange(before, tr("Relation Properties")));
 }
 
 void CKorvoView::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape) {
+        // Esc drops a drag in progress and puts a chosen tool down.
+        CancelDrag();
+        CAppState::Get().m_nCurrentTool = ToolPointer;
+        UpdateCursor();
+        emit CommandStateChanged();
+        return;
+    }
     CPoint offset;
     switch (event->key()) {
     case Qt::Key_Left: offset = CPoint{-1, 0}; break;
@@ -384,12 +430,10 @@ void CKorvoView::keyPressEvent(QKeyEvent* event)
     }
     auto dc = PrepareDC();
     const CPoint logical = dc->DPtoLP(offset);
-    for (auto& table : GetDocument()->m_tables) {
-        if (table->m_bSelected) {
-            table->m_x = Saturate(int64_t(table->m_x) + logical.x);
-            table->m_y = Saturate(int64_t(table->m_y) + logical.y);
-        }
-    }
+    TableShift shift = MoveSelectedTables(*GetDocument(), logical.x, logical.y);
+    if (!shift.Empty())
+        m_pHost->PushStep(
+            new CMoveTablesCommand(m_pHost, tr("Move"), std::move(shift), CMoveTablesCommand::Source::ArrowKeys));
     DocumentEdited(true);
 }
 
@@ -425,20 +469,29 @@ void CKorvoView::contextMenuEvent(QContextMenuEvent* event)
 
 void CKorvoView::OnEditDelete()
 {
+    DeleteSelection(tr("Delete"));
+}
+
+void CKorvoView::DeleteSelection(const QString& text)
+{
     CKorvoDoc* doc = GetDocument();
-    for (size_t i = 0; i < doc->m_relations.size();) {
-        if (doc->m_relations[i]->m_bSelected)
-            doc->RemoveRelation(int(i));
-        else
-            ++i;
-    }
-    for (size_t i = 0; i < doc->m_tables.size();) {
+    std::vector<int> selected;
+    for (size_t i = 0; i < doc->m_tables.size(); ++i)
         if (doc->m_tables[i]->m_bSelected)
-            doc->RemoveTable(int(i));
-        else
-            ++i;
-    }
+            selected.push_back(int(i));
+    const CDiagramSnapshot before(*doc, selected);
+    doc->RemoveSelection();
+    RecordChange(before, text);
     DocumentEdited(true);
+}
+
+void CKorvoView::OnEditSelectAll()
+{
+    for (auto& table : GetDocument()->m_tables)
+        table->m_bSelected = true;
+    for (auto& relation : GetDocument()->m_relations)
+        relation->m_bSelected = true;
+    DocumentEdited(false);
 }
 
 // The entity a context menu was opened on; the position is forgotten, so
@@ -460,7 +513,9 @@ CRelation* CKorvoView::TakeContextRelation()
 void CKorvoView::OnTableDelete()
 {
     if (KorvoTableView* table = TakeContextTable()) {
+        const CDiagramSnapshot before(*GetDocument(), {GetDocument()->GetTableIndex(table)});
         GetDocument()->RemoveTable(table);
+        RecordChange(before, tr("Delete"));
         DocumentEdited(true);
     }
 }
@@ -474,7 +529,9 @@ void CKorvoView::OnTableProperties()
 void CKorvoView::OnRelationDelete()
 {
     if (CRelation* relation = TakeContextRelation()) {
+        const CDiagramSnapshot before(*GetDocument(), {});
         GetDocument()->RemoveRelation(relation);
+        RecordChange(before, tr("Delete"));
         DocumentEdited(true);
     }
 }

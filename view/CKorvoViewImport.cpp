@@ -1,12 +1,14 @@
-// The Import SQL command: reads a script through ddlread and merges it.
+// The Import SQL command: reads a script, merges it and places the new tables.
 #include "CKorvoView.h"
 
+#include "CAppState.h"
+#include "CDiagramSnapshot.h"
+#include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
-#include "CSqlImporter.h"
+#include "DiagramImport.h"
 #include "ModelText.h"
-#include "SqlImportFile.h"
 #include "SqlNameLoss.h"
 
 #include <QApplication>
@@ -21,20 +23,27 @@ void CKorvoView::OnImportSQL()
 
     // A large script takes a moment to read and lay out.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::string error;
-    const SqlTableList list = ImportSqlFile(QFile::encodeName(path).toStdString(), error);
-    if (list) {
-        auto dc = PrepareDC();
-        CSqlImporter importer(*GetDocument(), *dc, m_rectCanvas);
-        importer.ImportTables(list.get());
-    }
+    const CAppState& app = CAppState::Get();
+    // The whole import is one step, however many tables it touched.
+    const CDiagramSnapshot before(*GetDocument());
+    auto dc = PrepareDC();
+    const ScriptIntoDiagram imported = ImportScriptIntoDiagram(
+        *GetDocument(), *dc, PageArea{app.PageWidth(), app.PageHeight()}, QFile::encodeName(path).toStdString());
+    if (imported.script.ok)
+        m_pHost->RecordChange(before, tr("Import SQL"), dc.get());
     QApplication::restoreOverrideCursor();
 
-    if (!list) {
-        KorvoMessageBox(this, tr("Error importing: %1").arg(ModelToQString(error)));
+    if (!imported.script.ok) {
+        KorvoMessageBox(this, tr("Error importing: %1").arg(ModelToQString(imported.script.errorText)));
         return;
     }
+    // A large import grows the canvas; every window of the diagram follows.
+    const DiagramMoves& placement = imported.result.placement;
+    if (placement.pagesXAfter != placement.pagesXBefore || placement.pagesYAfter != placement.pagesYBefore)
+        emit m_pHost->DiagramSettingsChanged();
     DocumentEdited(true);
+    if (imported.script.report.dialect != SqlDialect::Korvo)
+        return;
 
     // ddlread passes over what its names cannot hold; say so rather than
     // let the shortened names pass for what the script said.

@@ -143,8 +143,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
     EXPECT_EQ(Items(menus[0]),
               (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-",
                            "Print Pre&view", "Page Set&up...", "&Print...\tCtrl+P", "-", "<recent>", "-", "E&xit"}));
-    EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                                            "&Paste\tCtrl+V", "&Delete\tDel"}));
+    EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
                                             "&Actual Size\tCtrl+0", "&Fit Diagram", "-", "Show Column &Types"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
@@ -168,6 +168,7 @@ TEST_F(CMainFrameTest, AcceleratorTable)
         {ID_FILE_OPEN, {"Ctrl+O"}},               {ID_FILE_PRINT, {"Ctrl+P"}},
         {ID_FILE_SAVE, {"Ctrl+S"}},               {ID_EDIT_PASTE, {"Ctrl+V", "Shift+Ins"}},
         {ID_EDIT_CUT, {"Ctrl+X", "Shift+Del"}},   {ID_EDIT_UNDO, {"Ctrl+Z", "Alt+Backspace"}},
+        {ID_EDIT_REDO, {"Ctrl+Y", "Ctrl+Shift+Z"}}, {ID_EDIT_SELECT_ALL, {"Ctrl+A"}},
         {ID_EDIT_DELETE, {"Del"}},                {ID_HELP_COMING_SOON, {"F1"}},
         {ID_NEXT_PANE, {"F6"}},                   {ID_PREV_PANE, {"Shift+F6"}},
         {ID_VIEW_ZOOM_IN, {"Ctrl++", "Ctrl+="}},  {ID_VIEW_ZOOM_OUT, {"Ctrl+-"}},
@@ -188,7 +189,7 @@ TEST_F(CMainFrameTest, ToolBarsAndTheirButtons)
 {
     EXPECT_EQ(ToolBarIds(m_frame->GetMainToolBar()),
               Ids({ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
-                   ID_FILE_PRINT, 0, ID_APP_ABOUT}));
+                   ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_FILE_PRINT, 0, ID_APP_ABOUT}));
     EXPECT_EQ(ToolBarIds(m_frame->GetToolsToolBar()), Ids({ID_TOOL_POINTER, ID_TOOL_TABLE, ID_TOOL_RELATION}));
     for (QToolBar* bar : {m_frame->GetMainToolBar(), m_frame->GetToolsToolBar()}) {
         EXPECT_EQ(bar->iconSize(), QSize(16, 15));
@@ -222,6 +223,9 @@ TEST_F(CMainFrameTest, PromptsAndTooltips)
         {ID_FILE_NEW, "Create a new document", "New"},
         {ID_FILE_OPEN, "Open an existing document", "Open"},
         {ID_FILE_SAVE, "Save the active document", "Save"},
+        {ID_EDIT_UNDO, "Undo the last action", "Undo"},
+        {ID_EDIT_REDO, "Redo the previously undone action", "Redo"},
+        {ID_EDIT_SELECT_ALL, "Select the entire document", "Select All"},
     };
     for (const auto& row : table) {
         EXPECT_EQ(Action(row.id)->statusTip(), QString::fromLatin1(row.tip)) << row.id;
@@ -333,7 +337,10 @@ TEST_F(CMainFrameTest, EditCommandsFollowTheActiveViewsSelection)
     EXPECT_TRUE(Action(ID_EDIT_CUT)->isEnabled());
     EXPECT_TRUE(Action(ID_EDIT_COPY)->isEnabled());
     EXPECT_TRUE(Action(ID_EDIT_DELETE)->isEnabled());
-    EXPECT_FALSE(Action(ID_EDIT_UNDO)->isEnabled());
+    // Placing the table can be undone, and the item says so.
+    EXPECT_TRUE(Action(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_EQ(Action(ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Place Table"));
+    EXPECT_FALSE(Action(ID_EDIT_REDO)->isEnabled());
 
     // Copy puts the table on the clipboard, and Paste follows the clipboard.
     Action(ID_EDIT_COPY)->trigger();

@@ -36,7 +36,7 @@ TEST(KorvoProgram, VersionAndHelpNeedNoDisplay)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: korvo"));
     for (const char* word : {"--print", "--render", "--dpi", "--version", "--export-sql", "--import-sql", "--into",
-                             "Examples:"})
+                             "--dialect", "--import-db", "--schema", "--check", "--arrange", "Examples:"})
         EXPECT_TRUE(help.out.contains(word)) << word;
 }
 
@@ -155,7 +155,10 @@ TEST(KorvoProgram, ImportExportAndRenderFormAPipeline)
     const QString diagram = dir.filePath(QStringLiteral("shop.erd"));
     const ProgramRun imported = Korvo({"--import-sql", script, "-o", diagram});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
-    EXPECT_EQ(imported.err, QString()) << "a batch run that succeeds says nothing";
+    EXPECT_EQ(KorvoLines(imported.err),
+              QStringList{"korvo: " + script + ": Imported 2 tables and 1 relation from Korvo SQL."});
+    EXPECT_EQ(Korvo({"--import-sql", script, "--dialect", "korvo", "-o", diagram}).err, QString())
+        << "Korvo's own language, asked for by name, says nothing when all went well";
 
     // Exported SQL reads back to the same tables, columns, flags and relation.
     const QString exported = dir.filePath(QStringLiteral("shop-out.sql"));
@@ -205,9 +208,15 @@ TEST(KorvoProgram, ImportAndExportFailuresSayWhyInOneLine)
     const QString bad = dir.filePath(QStringLiteral("bad.sql"));
     WriteBytes(bad, "CREATE TABLE t (a INT,\n b INT c);\n");
     const QString out = dir.filePath(QStringLiteral("out.erd"));
-    const ProgramRun parse = Korvo({"--import-sql", bad, "-o", out});
+    const ProgramRun parse = Korvo({"--import-sql", bad, "--dialect", "korvo", "-o", out});
     EXPECT_EQ(parse.exitCode, 1);
     EXPECT_EQ(KorvoLines(parse.err), QStringList{"korvo: " + bad + ": 2: parse error at c"});
+    EXPECT_FALSE(QFile::exists(out));
+    // When no reader can read the script either, ddlread's own account.
+    WriteBytes(bad, "CREATE TABLE t (a INT,\n b INT c));\n");
+    const ProgramRun nothing = Korvo({"--import-sql", bad, "-o", out});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(KorvoLines(nothing.err), QStringList{"korvo: " + bad + ": 2: parse error at c"});
     EXPECT_FALSE(QFile::exists(out));
 
     // A named pipe without a writer is refused at once, as a missing file is.
@@ -244,11 +253,21 @@ TEST(KorvoProgram, NamesAndPathsBeyondAsciiGoThroughEveryVerb)
     WriteBytes(script, "CREATE TABLE caf\xC3\xA9 (id INT DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\x89');\n"
                        "CREATE TABLE plain (x INT);\n");
     const QString imported = dir + QStringLiteral("/\u00FCber.erd");
-    const ProgramRun import = Korvo({"--import-sql", script, "-o", imported});
+    const ProgramRun import = Korvo({"--import-sql", script, "--dialect", "korvo", "-o", imported});
     EXPECT_EQ(import.exitCode, 0) << import.err.toStdString();
     EXPECT_EQ(KorvoLines(import.err),
               QStringList{"korvo: " + script + ": warning: Some names lost characters that Import SQL cannot read"
                           " (it reads ASCII letters, digits, _ and $): caf\u00E9 became caf (line 1)."});
+    // Auto-detection hands such a script to a reader that keeps every name.
+    const QString whole = dir + QStringLiteral("/whole.erd");
+    const ProgramRun detected = Korvo({"--import-sql", script, "-o", whole});
+    EXPECT_EQ(detected.exitCode, 0) << detected.err.toStdString();
+    EXPECT_EQ(KorvoLines(detected.err),
+              QStringList{"korvo: " + script + ": Imported 2 tables and 0 relations from SQLite (detected)."});
+    CKorvoDoc kept;
+    ASSERT_EQ(LoadDiagramFile(QFile::encodeName(whole).toStdString(), kept).status, LoadStatus::Loaded);
+    ASSERT_EQ(kept.m_tables.size(), 2u);
+    EXPECT_EQ(kept.m_tables[0]->m_def.m_strName, "caf\xC3\xA9");
 
     const QString exported = dir + QStringLiteral("/\u5C0E\u51FA.sql");
     ASSERT_EQ(Korvo({"--export-sql", imported, exported}).exitCode, 0);

@@ -7,6 +7,7 @@
 #include "CDocumentHost.h"
 #include "CKorvoApp.h"
 #include "CKorvoDoc.h"
+#include "CKorvoView.h"
 #include "CMainFrame.h"
 #include "CModalSeam.h"
 #include "CommandIds.h"
@@ -15,7 +16,12 @@
 #include <QAction>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
 
 #include <cstdlib>
 #include <memory>
@@ -160,4 +166,53 @@ TEST_F(OutOfMemoryTest, AnEventThatRunsOutOfMemoryIsReported)
     ASSERT_EQ(m_seam.boxes.size(), 1);
     EXPECT_EQ(m_seam.boxes[0].text, QString::fromLatin1(kOutOfMemoryMessage));
     EXPECT_EQ(m_frame->GetDocManager()->Documents().size(), 1);
+}
+
+// An edit that runs out of memory may have changed the diagram before its
+// step was recorded: the history goes, rather than let undo lead to a
+// diagram that never was, and the saved state counts as left.
+TEST_F(OutOfMemoryTest, AnEditThatRunsOutOfMemoryDropsTheHistory)
+{
+    CKorvoView* view = m_frame->ActiveView();
+    auto placeTable = [&](QPoint at) {
+        m_frame->GetAction(ID_TOOL_TABLE)->trigger();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    };
+    placeTable(QPoint(300, 300));
+    ASSERT_EQ(m_host->UndoStack()->count(), 1);
+    m_host->SetModifiedFlag(false);
+
+    // A command: Delete of everything, whose step would hold the large table.
+    m_frame->GetAction(ID_EDIT_SELECT_ALL)->trigger();
+    {
+        AllocationLimit limit(kLimit);
+        m_frame->GetAction(ID_EDIT_DELETE)->trigger();
+    }
+    ASSERT_EQ(m_seam.boxes.size(), 1);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
+    EXPECT_FALSE(m_frame->GetAction(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_TRUE(m_host->IsModified());
+    EXPECT_EQ(m_host->GetDocument()->m_tables.size(), 2u);
+
+    // An event of the window that ran out of memory, as the application's
+    // event delivery meets it (an exception through Qt's own frames leaks
+    // what they hold, so it is not thrown here): a paint leaves the history
+    // alone, a key or a click on the canvas drops it.
+    placeTable(QPoint(400, 300));
+    ASSERT_EQ(m_host->UndoStack()->count(), 1);
+    QPaintEvent paint(QRect(0, 0, 10, 10));
+    CKorvoApp::ForgetHistoryAfter(view->viewport(), &paint);
+    EXPECT_EQ(m_host->UndoStack()->count(), 1);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    CKorvoApp::ForgetHistoryAfter(m_frame.get(), &key);
+    EXPECT_EQ(m_host->UndoStack()->count(), 1) << "not an event of a diagram window";
+    CKorvoApp::ForgetHistoryAfter(view, &key);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
+    EXPECT_TRUE(m_host->IsModified());
+
+    placeTable(QPoint(400, 300));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    CKorvoApp::ForgetHistoryAfter(view->viewport(), &press);
+    EXPECT_EQ(m_host->UndoStack()->count(), 0);
 }

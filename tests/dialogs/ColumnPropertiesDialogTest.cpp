@@ -36,6 +36,17 @@ TEST_F(ColumnPropertiesDialogTest, OpensWithTheColumnInItsControls)
     EXPECT_TRUE(Check(dialog, Dlg::IDC_UNIQUE)->isChecked());
 }
 
+TEST_F(ColumnPropertiesDialogTest, OpensWithTheNameSelectedSoTypingReplacesIt)
+{
+    Dlg dialog(nullptr, &m_column);
+    dialog.show();
+    QLineEdit* name = Edit(dialog, Dlg::IDC_NAME);
+    EXPECT_EQ(dialog.focusWidget(), name);
+    EXPECT_EQ(name->selectedText(), "id");
+    QTest::keyClicks(name, "customer_id");
+    EXPECT_EQ(name->text(), "customer_id");
+}
+
 TEST_F(ColumnPropertiesDialogTest, OkWritesEveryAttributeAsShown)
 {
     Dlg dialog(nullptr, &m_column);

@@ -93,6 +93,16 @@ TEST_F(TablePropertiesDialogTest, OpensWithTheTextsAndOneLinePerColumn)
     EXPECT_FALSE(m_doc.IsModified());
 }
 
+TEST_F(TablePropertiesDialogTest, OpensWithTheNameSelectedSoTypingReplacesIt)
+{
+    auto dialog = Open();
+    auto* name = Control<QLineEdit>(*dialog, Dlg::IDC_TABLE_NAME);
+    EXPECT_EQ(dialog->focusWidget(), name);
+    EXPECT_EQ(name->selectedText(), "orders");
+    QTest::keyClicks(name, "invoices");
+    EXPECT_EQ(name->text(), "invoices");
+}
+
 TEST_F(TablePropertiesDialogTest, ButtonsThatNeedASelectedLineDoNothingWithoutOne)
 {
     for (KorvoTableView* table : {m_table, AddTable("empty", {})}) {

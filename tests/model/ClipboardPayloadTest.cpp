@@ -160,6 +160,41 @@ TEST_F(ClipboardPaste, PastingTwiceGivesTwoCopiesAtTheSameSpot)
     EXPECT_EQ(target.m_relations[2]->m_pSource, target.GetTable(4));
 }
 
+TEST_F(ClipboardPaste, BesideTheOriginalsAStepRightAndDownAndNeverOnAnotherCopy)
+{
+    // Into the diagram the tables were copied from: the first copy goes one
+    // step off the originals, the second one step further, off the first copy.
+    for (int paste = 1; paste <= 3; ++paste) {
+        const PasteOutcome outcome = PasteClipboardPayloadBeside(source, payload.data(), payload.size());
+        ASSERT_TRUE(outcome.ok);
+        EXPECT_EQ(outcome.tablesAdded, 2);
+        EXPECT_EQ(outcome.relationsAdded, 1);
+        KorvoTableView* a = source.GetTable(2 * paste);
+        KorvoTableView* b = source.GetTable(2 * paste + 1);
+        EXPECT_EQ((CPoint{a->m_x, a->m_y}), (CPoint{3000 + 360 * paste, -6000 - 360 * paste})) << paste;
+        EXPECT_EQ((CPoint{b->m_x, b->m_y}), (CPoint{6000 + 360 * paste, -4500 - 360 * paste})) << paste;
+        EXPECT_TRUE(a->m_bSelected && b->m_bSelected);
+        EXPECT_FALSE(source.GetTable(0)->m_bSelected);
+    }
+}
+
+TEST_F(ClipboardPaste, BesideGoesOnUntilNoCopyLiesWhollyUnderATable)
+{
+    for (auto& table : source.m_tables) {
+        table->m_cx = 1000;
+        table->m_cy = 1000;
+    }
+    payload = BuildClipboardPayload(source);
+    KorvoTableView* cover = AddTestTable(target, "cover", {}, 0, 0);
+    cover->m_cx = 20000;
+    cover->m_cy = 20000;
+    ASSERT_TRUE(PasteClipboardPayloadBeside(target, payload.data(), payload.size()).ok);
+    // 37 steps take the lower copy's bottom edge (-6000 - 1000 - 37 * 360)
+    // past the cover's (-20000); the other then sticks out on the right.
+    const KorvoTableView* a = target.GetTable(2);
+    EXPECT_EQ((CPoint{a->m_x, a->m_y}), (CPoint{3000 + 37 * 360, -6000 - 37 * 360}));
+}
+
 TEST_F(ClipboardPaste, EmptyBlockChangesNothing)
 {
     const PasteOutcome outcome = PasteClipboardPayload(target, nullptr, 0, {0, 0});

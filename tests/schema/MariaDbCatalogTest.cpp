@@ -205,8 +205,11 @@ TEST_F(MariaDbCatalogTest, ListsLeaveOutSystemSchemasViewsAndSequences)
     ASSERT_TRUE(db.Ok()) << db.error.message;
     EXPECT_EQ(db.value->DefaultSchema(), "");
     EXPECT_NE(db.value->ServerDescription().find("MariaDB 10.11"), std::string::npos);
-    const LiveResult<std::vector<std::string>> schemas = db.value->ListSchemas();
+    LiveResult<std::vector<std::string>> schemas = db.value->ListSchemas();
     ASSERT_TRUE(schemas.Ok());
+    // schema_ServerEngines runs its scripts in databases of its own on the
+    // same server, maybe at the same time.
+    std::erase_if(schemas.value, [](const std::string& name) { return name.rfind("korvo_export_", 0) == 0; });
     EXPECT_EQ(schemas.value, (std::vector<std::string>{"Chinook", "Inventar", "korvo_empty", "korvo_features",
                                                        "korvo_scratch"}));
     const LiveResult<std::vector<QualifiedTable>> tables = db.value->ListTables({"korvo_features"});

@@ -38,8 +38,9 @@ Outcome MergeBothWays(const std::string& start, const std::string& scriptPath, b
                       CRect canvas = kCanvas)
 {
     CKorvoDoc doc;
-    if (!start.empty())
+    if (!start.empty()) {
         EXPECT_TRUE(doc.LoadFromBytes(start.data(), start.size()).Opens());
+    }
     char error[500] = "";
     TableData* list = ImportSQLTables(scriptPath.c_str(), error, int(sizeof error), nullptr);
     Outcome outcome;

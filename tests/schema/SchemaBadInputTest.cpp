@@ -130,8 +130,9 @@ TEST(SchemaBadInput, DeepNestingAndLongOperatorChainsAreReadWithoutRecursion)
             const ScriptImport result = ReadSchemaText(*script, dialect);
             const bool upper = dialect == SqlDialect::Oracle || dialect == SqlDialect::Db2;
             EXPECT_TRUE(HasTable(result, upper ? "B" : "b")) << DialectKeyword(dialect);
-            if (dialect != SqlDialect::Sqlite) // the engine refuses expressions this deep
+            if (dialect != SqlDialect::Sqlite) { // the engine refuses expressions this deep
                 EXPECT_TRUE(HasTable(result, upper ? "A" : "a")) << DialectKeyword(dialect);
+            }
         }
     }
 }

@@ -7,8 +7,6 @@
 
 #include <pg_query.h>
 
-#include <sqlite3.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,49 +24,6 @@ std::string ReadFile(const std::string& path)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// What the sqlite3 engine makes of a script, read with the same catalog
-// queries the capture script uses for the other engines.
-std::string SqliteEngineCatalog(const std::string& script)
-{
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, script.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    const char* query = R"(
-WITH t AS (SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\_%' ESCAPE '\'),
- fk AS (SELECT t.name AS tab, f.id, f."table" AS ref, f.seq, f."from" AS col, f."to" AS refcol
-        FROM t, pragma_foreign_key_list(t.name) f ORDER BY t.name, f.id, f.seq),
- pk AS (SELECT t.name AS tab, p.name AS col, p.pk FROM t, pragma_table_xinfo(t.name) p WHERE p.pk > 0
-        ORDER BY t.name, p.pk),
- uq AS (SELECT t.name AS tab, i.name AS idx, c.seqno, c.name AS col
-        FROM t, pragma_index_list(t.name) i, pragma_index_info(i.name) c
-        WHERE i."unique" AND i.origin <> 'pk' AND NOT i.partial ORDER BY t.name, i.name, c.seqno)
-SELECT 'table' || char(9) || name FROM t
-UNION ALL
-SELECT 'column' || char(9) || t.name || char(9) || printf('%03d', p.cid + 1) || char(9) || p.name || char(9) || p."notnull"
-  FROM t, pragma_table_xinfo(t.name) p WHERE p.hidden <> 1
-UNION ALL
-SELECT 'pk' || char(9) || tab || char(9) || group_concat(col, ',') FROM pk GROUP BY tab
-UNION ALL
-SELECT 'fk' || char(9) || tab || char(9) || group_concat(col, ',') || char(9) || ref || char(9) || group_concat(refcol, ',')
-  FROM fk GROUP BY tab, id
-UNION ALL
-SELECT 'unique' || char(9) || tab || char(9) || group_concat(col, ',') FROM uq GROUP BY tab, idx)";
-    std::vector<std::string> lines;
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, query, -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        lines.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\n";
-    return out;
 }
 
 struct CorpusCase {

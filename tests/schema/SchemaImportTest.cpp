@@ -11,6 +11,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,6 +97,17 @@ TEST_F(SchemaImportTest, NothingReadableGivesDdlreadsOwnErrorText)
     const ScriptImport missing = ImportSchemaScript(m_dir.File("no-such-file.sql"));
     EXPECT_FALSE(missing.ok);
     EXPECT_EQ(missing.errorText, "Error opening file.");
+
+    // Regression: a named pipe without a writer held every reader but
+    // ddlread's for good. Anything but a regular file is refused at once.
+    const std::string pipe = m_dir.File("pipe.sql");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, m_dir.Path()})
+        for (SqlDialect dialect : {SqlDialect::Auto, SqlDialect::PostgreSql, SqlDialect::Sqlite, SqlDialect::MySql}) {
+            const ScriptImport result = ImportSchemaScript(path, {dialect, {}});
+            EXPECT_FALSE(result.ok) << path << " " << DialectKeyword(dialect);
+            EXPECT_EQ(result.errorText, "Error opening file.") << path << " " << DialectKeyword(dialect);
+        }
 }
 
 TEST_F(SchemaImportTest, ForcedDialectIsUsedWithoutDetection)

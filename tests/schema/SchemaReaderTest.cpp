@@ -14,12 +14,6 @@ struct ReaderCase {
     const char* catalog; // the whole catalog text
 };
 
-std::string Catalog(std::string_view script, SqlDialect dialect)
-{
-    const ScriptImport result = ReadSchemaText(script, dialect);
-    return CatalogText(result.description);
-}
-
 const SchemaColumn& ColumnOf(const ScriptImport& result, std::string_view table, std::string_view column)
 {
     for (const SchemaTable& t : result.description.tables)

@@ -1,45 +1,50 @@
-// The PostgreSQL and MySQL/MariaDB scripts in those real servers, started
-// by scripts/with-db-servers (through scripts/db-server), which passes
-//   PGHOST, PGPORT, PGUSER        read by libpq itself
-//   MARIADB_SOCKET, MARIADB_USER  the MariaDB server's socket and a user that may create databases
+// The PostgreSQL and MySQL/MariaDB scripts in those real servers: the
+// throw-away servers of the live_postgres and live_mariadb test fixtures
+// (tests/schema/live/start-server), reached as their superusers over their
+// Unix sockets. Every script runs in a database of its own, korvo_export_N.
 // The tests fail, never skip, when the servers are not there.
+#include "CKorvoDoc.h"
+#include "DiagramImport.h"
 #include "DialectExport.h"
 #include "EngineRoundTrip.h"
+#include "FakeSurface.h"
+#include "LiveTestSupport.h"
 #include "MariadbEngine.h"
 #include "PostgresEngine.h"
 #include "SchemaTestDiagrams.h"
 #include "SqlQuoting.h"
 #include "SqlReservedWords.h"
 #include "SqliteEngine.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 namespace {
 
-std::string Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 std::unique_ptr<CPostgresEngine> Postgres()
 {
-    if (Environment("PGHOST").empty())
-        throw std::runtime_error("PGHOST names no PostgreSQL server (run through scripts/with-db-servers)");
+    const TestServer server = LoadTestServer("postgres");
+    if (!server.ok)
+        throw std::runtime_error("no PostgreSQL server: run the test through ctest, whose fixture starts it");
+    // psql, which loads script files, finds the server the same way.
+    setenv("PGHOST", server.socket.c_str(), 1);
+    setenv("PGPORT", std::to_string(server.port).c_str(), 1);
+    setenv("PGUSER", server.user.c_str(), 1);
     return std::make_unique<CPostgresEngine>("dbname=postgres");
 }
 
 std::unique_ptr<CMariadbEngine> Mariadb()
 {
-    const std::string socket = Environment("MARIADB_SOCKET");
-    if (socket.empty())
-        throw std::runtime_error("MARIADB_SOCKET names no MariaDB server (run through scripts/with-db-servers)");
-    return std::make_unique<CMariadbEngine>(socket, Environment("MARIADB_USER"));
+    const TestServer server = LoadTestServer("mariadb");
+    if (!server.ok)
+        throw std::runtime_error("no MariaDB server: run the test through ctest, whose fixture starts it");
+    return std::make_unique<CMariadbEngine>(server.socket, "root");
 }
 
 void ExpectTakesAllDiagrams(CSqlEngine& engine)
@@ -186,36 +191,62 @@ TEST(MariadbEngine, KeepsDescriptionsDefaultsAndNumbering)
     }
 }
 
-// The shared real-world schemas, as each engine makes them, turned into
-// diagrams, then exported for each engine and run there: every corpus
-// diagram through every dialect and its real engine.
-TEST(ServerEngines, TakeEveryCorpusDiagramInEveryEngine)
+// Every shared real-world schema as Korvo imports it (each script with
+// auto-detection, the SQLite database file read live), exported for each
+// engine and run there: the engine's catalog must be the diagram's. The
+// export read back with that dialect must give the same diagram again.
+TEST(ServerEngines, TakeEveryImportedCorpusDiagramAndReadItsExportBack)
 {
     const auto postgres = Postgres();
     const auto mariadb = Mariadb();
     CSqliteEngine sqlite;
-    const std::string schemas = KORVO_SHARED_DIR "/schemas/";
+    const std::string schemas = KORVO_SHARED_DIR "/schemas";
+    FakeSurface surface;
 
     std::vector<std::pair<std::string, std::unique_ptr<CKorvoDoc>>> corpus;
-    for (const auto& [file, own] : {std::pair<const char*, const char*>{"northwind.postgresql.sql", ""},
-                                    {"pagila.postgresql.sql", ""},
-                                    {"chinook.postgresql.sql", "chinook"}}) {
-        postgres->LoadFile(schemas + file, own);
-        corpus.emplace_back(file, DiagramFromCatalog(postgres->ReadCatalog()));
+    std::vector<std::string> scripts;
+    for (const auto& entry : std::filesystem::directory_iterator(schemas))
+        if (entry.path().extension() == ".sql")
+            scripts.push_back(entry.path().filename().string());
+    std::sort(scripts.begin(), scripts.end());
+    for (const std::string& file : scripts) {
+        auto doc = std::make_unique<CKorvoDoc>();
+        const ScriptIntoDiagram imported = ImportScriptIntoDiagram(*doc, surface, PageArea{}, schemas + "/" + file);
+        ASSERT_TRUE(imported.script.ok) << file << ": " << imported.script.errorText;
+        corpus.emplace_back(file, std::move(doc));
     }
-    for (const auto& [file, own] : {std::pair<const char*, const char*>{"employees.mysql.sql", "employees"},
-                                    {"chinook.mysql.sql", "Chinook"}}) {
-        mariadb->LoadFile(schemas + file, own);
-        corpus.emplace_back(file, DiagramFromCatalog(mariadb->ReadCatalog()));
+    {
+        auto doc = std::make_unique<CKorvoDoc>();
+        DatabaseSource source;
+        source.path = schemas + "/chinook.sqlite";
+        const DatabaseIntoDiagram imported = ImportDatabaseIntoDiagram(*doc, surface, PageArea{}, source, {});
+        ASSERT_FALSE(imported.error.Failed()) << imported.error.message;
+        corpus.emplace_back("chinook.sqlite", std::move(doc));
     }
-    sqlite.OpenFile(schemas + "chinook.sqlite");
-    corpus.emplace_back("chinook.sqlite", DiagramFromCatalog(sqlite.ReadCatalog()));
+    EXPECT_EQ(corpus.size(), 10u);
 
+    TempDir dir;
     for (const auto& [file, doc] : corpus) {
         ASSERT_GE(doc->m_tables.size(), 6u) << file;
         for (CSqlEngine* engine : std::initializer_list<CSqlEngine*>{postgres.get(), mariadb.get(), &sqlite}) {
-            SCOPED_TRACE(file + " in " + std::string(DialectKeyword(engine->Dialect())));
+            const SqlDialect dialect = engine->Dialect();
+            SCOPED_TRACE(file + " in " + std::string(DialectKeyword(dialect)));
             ExpectEngineTakesDiagram(*doc, *engine);
+
+            ExportNotes notes;
+            const std::string path = dir.File("export.sql");
+            WriteWholeFile(path, ExportDialectSql(*doc, dialect, notes));
+            CKorvoDoc back;
+            ImportOptions options;
+            options.dialect = dialect;
+            const ScriptIntoDiagram reread = ImportScriptIntoDiagram(back, surface, PageArea{}, path, options);
+            ASSERT_TRUE(reread.script.ok) << reread.script.errorText << reread.script.readerError;
+            EXPECT_EQ(reread.script.report.UnreadableCount(), 0);
+            const std::vector<CatalogTable> expected = ExpectedCatalog(*doc, dialect);
+            const std::vector<CatalogTable> actual = ExpectedCatalog(back, dialect);
+            ASSERT_EQ(actual.size(), expected.size());
+            for (size_t i = 0; i < expected.size(); ++i)
+                EXPECT_EQ(actual[i], expected[i]);
         }
     }
 }

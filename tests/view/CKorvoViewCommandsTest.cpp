@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -230,7 +231,8 @@ TEST_F(CKorvoViewCommandsTest, ImportSqlMergesTheScriptOrShowsTheLibrarysError)
     EXPECT_TRUE(host.IsModified());
     EXPECT_EQ(seam.filters, QStringList{QStringLiteral("SQL Files (*.sql)")});
 
-    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT,\n\n b INT c);\n");
+    // What no reader can read shows ddlread's own account.
+    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT,\n\n b INT c));\n");
     view.OnImportSQL();
     ASSERT_EQ(seam.messages.size(), 1);
     EXPECT_EQ(seam.messages[0], QStringLiteral("Error importing: 3: parse error at c\n"));
@@ -241,32 +243,56 @@ TEST_F(CKorvoViewCommandsTest, ImportSqlMergesTheScriptOrShowsTheLibrarysError)
     EXPECT_EQ(seam.messages.size(), 1) << "a cancelled dialog does nothing";
 }
 
-// ddlread passes over what its names cannot hold: the import goes on and
-// then says which names lost characters. An error text with a string
-// literal of any bytes shows as text.
-TEST_F(CKorvoViewCommandsTest, ImportSqlWarnsAboutNamesThatLostCharacters)
+// ddlread passes over what its names cannot hold; the import hands such a
+// script to a dialect reader, which keeps every name whole. An error text
+// with a string literal of any bytes shows as text.
+TEST_F(CKorvoViewCommandsTest, ImportSqlKeepsNamesBeyondAscii)
 {
     seam.openFileName = WriteFile(QStringLiteral("caf\u00E9.sql"),
                                   "CREATE TABLE caf\xC3\xA9 (id INT, -- \xE9\xA1\xA7\xE5\xAE\xA2 stays a comment\n"
                                   " note CHAR(9) DEFAULT 'Gr\xC3\xBC\xC3\x9F" "e',\n \xCE\xA9 INT);\n");
     view.OnImportSQL();
     ASSERT_EQ(doc().m_tables.size(), 1u);
-    EXPECT_EQ(doc().m_tables[0]->m_def.m_strName, "caf");
+    EXPECT_EQ(doc().m_tables[0]->m_def.m_strName, "caf\xC3\xA9");
+    ASSERT_EQ(doc().m_tables[0]->m_def.m_columns.size(), 3u);
     EXPECT_EQ(doc().m_tables[0]->m_def.m_columns[1]->m_strDefault, "'Gr\xC3\xBC\xC3\x9F" "e'");
-    ASSERT_EQ(seam.messages.size(), 1);
-    EXPECT_TRUE(seam.messages[0].contains(QStringLiteral("caf\u00E9 became caf (line 1); \u03A9 was dropped (line 3)")))
-        << seam.messages[0].toStdString();
-    EXPECT_EQ(seam.icons.back(), QMessageBox::Warning);
+    EXPECT_EQ(doc().m_tables[0]->m_def.m_columns[2]->m_strName, "\xCE\xA9");
+    EXPECT_TRUE(seam.messages.isEmpty());
 
-    seam.messages.clear();
     seam.openFileName = WriteFile(QStringLiteral("plain.sql"), "CREATE TABLE t (id INT);\n");
     view.OnImportSQL();
     EXPECT_TRUE(seam.messages.isEmpty()) << "nothing to say about an ASCII script";
 
-    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT '\xE9\xA1\xA7');\n");
+    seam.openFileName = WriteFile(QStringLiteral("bad.sql"), "CREATE TABLE x (a INT '\xE9\xA1\xA7'));\n");
     view.OnImportSQL();
     ASSERT_EQ(seam.messages.size(), 1);
     EXPECT_EQ(seam.messages[0], QStringLiteral("Error importing: 1: parse error at '\u9867'\n"));
+}
+
+// Tables the import brings up to date stay where they stand; new tables go
+// beside the diagram, and a canvas too small for them grows in every window.
+TEST_F(CKorvoViewCommandsTest, ImportSqlPlacesNewTablesBesideTheDiagram)
+{
+    KorvoTableView* kept = AddTable(doc(), "kept", 1500, -900, {"id"});
+    doc().m_nMaxPagesX = doc().m_nMaxPagesY = 1;
+    view.OnInitialUpdate();
+    std::string script = "CREATE TABLE kept (id INT, extra INT);\n";
+    for (int i = 0; i < 200; ++i)
+        script += "CREATE TABLE t" + std::to_string(i) + " (id INT PRIMARY KEY, name VARCHAR(40));\n";
+    seam.openFileName = WriteFile(QStringLiteral("more.sql"), script.c_str());
+    view.OnImportSQL();
+    ASSERT_EQ(doc().m_tables.size(), 201u);
+    EXPECT_EQ(kept->m_x, 1500);
+    EXPECT_EQ(kept->m_y, -900);
+    EXPECT_EQ(kept->m_def.m_columns.size(), 2u);
+    for (const auto& table : doc().m_tables)
+        if (table.get() != kept) {
+            EXPECT_TRUE(table->m_x >= kept->m_x + kept->m_cx || table->m_y <= kept->m_y - kept->m_cy)
+                << table->m_def.m_strName;
+        }
+    EXPECT_GT(int64_t(doc().m_nMaxPagesX) * doc().m_nMaxPagesY, 1);
+    const CAppState& app = CAppState::Get();
+    EXPECT_EQ(view.m_totalLog.cx, app.PageWidth() * doc().m_nMaxPagesX) << "the canvas follows the page counts";
 }
 
 // Regression: importing a named pipe froze the window for good, and a folder
@@ -309,20 +335,33 @@ TEST_F(CKorvoViewCommandsTest, CopyAndPasteThroughTheClipboardIntoAnotherDiagram
     target.OnInitialUpdate();
     AddTable(*other.GetDocument(), "old", 0, 0)->m_bSelected = true;
     target.ScrollToDevicePosition(CPoint{100, 60});
+    // Pasted from the menu, with the mouse elsewhere: one step right and
+    // down from where the tables were copied.
+    QCursor::setPos(target.viewport()->mapToGlobal(QPoint(-200, -200)));
     target.OnEditPaste();
 
     const CKorvoDoc& pasted = *other.GetDocument();
     ASSERT_EQ(pasted.m_tables.size(), 3u);
     EXPECT_FALSE(pasted.m_tables[0]->m_bSelected) << "the old selection is cleared";
     EXPECT_TRUE(pasted.m_tables[1]->m_bSelected && pasted.m_tables[2]->m_bSelected);
-    // The group's top-left corner lands at the visible area's top-left.
-    EXPECT_EQ(pasted.m_tables[1]->m_x, 1500);
-    EXPECT_EQ(pasted.m_tables[1]->m_y, -900);
-    EXPECT_EQ(pasted.m_tables[2]->m_x, 1500 + 6000);
-    EXPECT_EQ(pasted.m_tables[2]->m_y, -900 - 1500);
+    EXPECT_EQ(pasted.m_tables[1]->m_x, 3000 + 360);
+    EXPECT_EQ(pasted.m_tables[1]->m_y, -3000 - 360);
+    EXPECT_EQ(pasted.m_tables[2]->m_x, 9000 + 360);
+    EXPECT_EQ(pasted.m_tables[2]->m_y, -4500 - 360);
     ASSERT_EQ(pasted.m_relations.size(), 1u);
     EXPECT_EQ(pasted.m_relations[0]->m_sourceColumns[0]->m_strName, "y");
     EXPECT_FALSE(pasted.m_relations[0]->m_bSelected);
+
+    // With the mouse over the canvas (Ctrl+V there) the group's top-left
+    // corner lands under it.
+    QCursor::setPos(target.viewport()->mapToGlobal(QPoint(50, 40)));
+    target.OnEditPaste();
+    ASSERT_EQ(pasted.m_tables.size(), 5u);
+    EXPECT_EQ(pasted.m_tables[3]->m_x, (100 + 50) * 15);
+    EXPECT_EQ(pasted.m_tables[3]->m_y, -(60 + 40) * 15);
+    EXPECT_EQ(pasted.m_tables[4]->m_x, (100 + 50) * 15 + 6000);
+    EXPECT_EQ(pasted.m_tables[4]->m_y, -(60 + 40) * 15 - 1500);
+    EXPECT_EQ(pasted.m_relations.size(), 2u);
     EXPECT_TRUE(other.IsModified());
 }
 
