@@ -143,6 +143,7 @@ void CMainFrame::ConnectCommands()
     onHistory(ID_EDIT_UNDO, &QUndoStack::undo);
     onHistory(ID_EDIT_REDO, &QUndoStack::redo);
     onView(ID_EDIT_SELECT_ALL, &CKorvoView::OnEditSelectAll);
+    onView(ID_EDIT_FIND, &CKorvoView::OnEditFind);
     onView(ID_EDIT_CUT, &CKorvoView::OnEditCut);
     onView(ID_EDIT_COPY, &CKorvoView::OnEditCopy);
     onView(ID_EDIT_PASTE, &CKorvoView::OnEditPaste);
@@ -267,7 +268,7 @@ void CMainFrame::UpdateActions()
 
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                    ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
-                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL,
+                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL, ID_EDIT_FIND,
                    ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE,
                    ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
         GetAction(id)->setEnabled(document);

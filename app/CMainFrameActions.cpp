@@ -42,7 +42,7 @@ const MenuLayout kMenusDocument[] = {
                ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP, ID_FILE_PRINT, kSeparator, kRecentFiles, kSeparator,
                ID_APP_EXIT}},
     {"&Edit", {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE,
-               kSeparator, ID_EDIT_SELECT_ALL}},
+               kSeparator, ID_EDIT_SELECT_ALL, kSeparator, ID_EDIT_FIND}},
     {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT,
                ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT, kSeparator, ID_VIEW_COLUMN_TYPES}},
     {"&Diagram", {ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_DIAGRAM_EXPORT_IMAGE}},

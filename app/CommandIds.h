@@ -15,6 +15,7 @@ enum CommandId : int {
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,
+    ID_EDIT_FIND = 57636,
     ID_EDIT_SELECT_ALL = 57642,
     ID_EDIT_UNDO = 57643,
     ID_EDIT_REDO = 57644,

@@ -29,6 +29,8 @@ QList<CommandInfo> BuildTable()
         {ID_EDIT_UNDO, "&Undo", Keys({"Ctrl+Z", "Alt+Backspace"}), "Undo the last action\nUndo"},
         {ID_EDIT_REDO, "&Redo", Keys({"Ctrl+Y", "Ctrl+Shift+Z"}), "Redo the previously undone action\nRedo"},
         {ID_EDIT_SELECT_ALL, "Select &All", Keys({"Ctrl+A"}), "Select the entire document\nSelect All"},
+        {ID_EDIT_FIND, "&Find Table...", Keys({"Ctrl+F"}),
+         "Find a table by its name or by one of its columns' names\nFind Table"},
         {ID_EDIT_CUT, "Cu&t", Keys({"Ctrl+X", "Shift+Del"}), "Cut the selection and put it on the Clipboard\nCut"},
         {ID_EDIT_COPY, "&Copy", Keys({"Ctrl+C", "Ctrl+Ins"}), "Copy the selection and put it on the Clipboard\nCopy"},
         {ID_EDIT_PASTE, "&Paste", Keys({"Ctrl+V", "Shift+Ins"}), "Insert Clipboard contents\nPaste"},

@@ -52,6 +52,12 @@ public:
     void OnZoomActualSize();
     // The zoom at which every table fits the window, the tables centred.
     void OnZoomFit();
+    // Edit > Find Table: the table chosen in the type-ahead list is centred
+    // in the window and becomes the only selection.
+    void OnEditFind();
+    // Scrolls table to the middle of the window (its top at the top when it
+    // is taller than the window) and selects it alone.
+    void ShowTable(KorvoTableView* table);
 
     // Printing.
     int OnPreparePrinting() const;

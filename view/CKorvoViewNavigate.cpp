@@ -1,9 +1,11 @@
 // Finding one's way in a large diagram: zoom (menu steps, the wheel, fit to
-// the tables).
+// the tables) and finding a table by name.
 #include "CKorvoView.h"
 
+#include "CFindTableDialog.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
+#include "CModalSeam.h"
 
 #include <QWheelEvent>
 
@@ -148,4 +150,27 @@ void CKorvoView::wheelEvent(QWheelEvent* event)
         ZoomTo(NextZoomStep(Zoom(), -1), anchor);
         m_nWheelDelta += kWheelNotch;
     }
+}
+
+void CKorvoView::OnEditFind()
+{
+    CFindTableDialog dialog(this, *GetDocument());
+    if (CModalSeam::Get().RunDialog(dialog) != QDialog::Accepted || !dialog.ChosenTable())
+        return;
+    ShowTable(dialog.ChosenTable());
+}
+
+void CKorvoView::ShowTable(KorvoTableView* table)
+{
+    auto dc = PrepareDC();
+    table->Measure(*dc);
+    int64_t centreY = int64_t(table->m_y) - table->m_cy / 2;
+    // A table taller than the window shows from its name down.
+    const int64_t windowHeight = dc->DPtoLP(CSize{0, viewport()->height()}).cy;
+    if (table->m_cy > windowHeight)
+        centreY = int64_t(table->m_y) - windowHeight / 2;
+    CentreOn(CPoint{Saturate(int64_t(table->m_x) + table->m_cx / 2), Saturate(centreY)});
+    ClearSelection(true, true);
+    table->m_bSelected = true;
+    DocumentEdited(false);
 }

@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include <QToolBar>
 
 #include <memory>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -144,7 +146,8 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
               (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-",
                            "Print Pre&view", "Page Set&up...", "&Print...\tCtrl+P", "-", "<recent>", "-", "E&xit"}));
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
+                                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A", "-",
+                                            "&Find Table...\tCtrl+F"}));
     EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
                                             "&Actual Size\tCtrl+0", "&Fit Diagram", "-", "Show Column &Types"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "E&xport SQL...",
@@ -169,6 +172,7 @@ TEST_F(CMainFrameTest, AcceleratorTable)
         {ID_FILE_SAVE, {"Ctrl+S"}},               {ID_EDIT_PASTE, {"Ctrl+V", "Shift+Ins"}},
         {ID_EDIT_CUT, {"Ctrl+X", "Shift+Del"}},   {ID_EDIT_UNDO, {"Ctrl+Z", "Alt+Backspace"}},
         {ID_EDIT_REDO, {"Ctrl+Y", "Ctrl+Shift+Z"}}, {ID_EDIT_SELECT_ALL, {"Ctrl+A"}},
+        {ID_EDIT_FIND, {"Ctrl+F"}},
         {ID_EDIT_DELETE, {"Del"}},                {ID_HELP_COMING_SOON, {"F1"}},
         {ID_NEXT_PANE, {"F6"}},                   {ID_PREV_PANE, {"Shift+F6"}},
         {ID_VIEW_ZOOM_IN, {"Ctrl++", "Ctrl+="}},  {ID_VIEW_ZOOM_OUT, {"Ctrl+-"}},
@@ -622,4 +626,42 @@ TEST_F(CMainFrameTest, ShowColumnTypesIsOneSettingForEveryWindow)
     EXPECT_FALSE(CAppState::Get().m_bShowColumnTypes);
     EXPECT_FALSE(types->isChecked());
     EXPECT_EQ(widths(), names);
+}
+
+TEST_F(CMainFrameTest, CtrlFFindsATableInTheActiveWindow)
+{
+    EXPECT_FALSE(Action(ID_EDIT_FIND)->isEnabled()) << "no diagram, nothing to find";
+    CDocumentHost* host = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* view = m_frame->ActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(Action(ID_EDIT_FIND)->isEnabled());
+    for (const auto& [name, x, y] : {std::tuple{"near", 360, -360}, std::tuple{"far_away", 45000, -65000}}) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = name;
+        table->m_x = x;
+        table->m_y = y;
+        table->m_def.AddColumn(std::make_unique<CColumn>("id", "INTEGER", true, "", true, false, "", ""));
+        host->GetDocument()->AddTable(std::move(table));
+    }
+    KorvoTableView* far = host->GetDocument()->m_tables[1].get();
+    QString caption;
+    m_seam.workDialog = [&caption](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("name"));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(dialog.focusWidget(), edit) << "typing starts at once";
+        QTest::keyClicks(edit, QStringLiteral("far"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(m_seam.dialogRuns, 1);
+    EXPECT_EQ(caption, QStringLiteral("Find Table"));
+    EXPECT_TRUE(far->m_bSelected);
+    EXPECT_TRUE(Action(ID_EDIT_CUT)->isEnabled()) << "the found table is the selection";
+    // In view: its box lies within the window.
+    CKorvoDC dc(nullptr, view->ScreenDpiX(), false);
+    view->OnPrepareDC(dc);
+    const CPoint topLeft = dc.LPtoDP(CPoint{far->m_x, far->m_y} - view->GetLogScrollPosition());
+    EXPECT_TRUE(view->viewport()->rect().contains(QPoint(topLeft.x, topLeft.y)));
+    EXPECT_FALSE(host->IsModified());
 }
