@@ -14,7 +14,8 @@ public:
                                            QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
                                            QMessageBox::StandardButton defaultButton) override;
     int RunDialog(QDialog& dialog) override;
-    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                            const QString& folder) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                             const QString& defaultSuffix, const QString& initialPath) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;

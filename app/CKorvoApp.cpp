@@ -149,11 +149,25 @@ void CKorvoApp::WritePageSettings(QSettings& settings, const CAppState& state)
 void CKorvoApp::ReadUserSettings(QSettings& settings, CAppState& state)
 {
     state.m_bShowColumnTypes = settings.value(QStringLiteral("View/Show Column Types"), false).toBool();
+    state.m_mainWindowGeometry = settings.value(QStringLiteral("Window/Geometry")).toByteArray();
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        state.m_folders[i] = settings
+                                 .value(QStringLiteral("Folders/") +
+                                        QString::fromLatin1(CAppState::FolderKey(CAppState::Folder(i))))
+                                 .toString();
 }
 
 void CKorvoApp::WriteUserSettings(QSettings& settings, const CAppState& state)
 {
     settings.setValue(QStringLiteral("View/Show Column Types"), state.m_bShowColumnTypes);
+    // Places only once there are some: a first run leaves no empty keys.
+    if (!state.m_mainWindowGeometry.isEmpty())
+        settings.setValue(QStringLiteral("Window/Geometry"), state.m_mainWindowGeometry);
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        if (!state.m_folders[i].isEmpty())
+            settings.setValue(QStringLiteral("Folders/") +
+                                  QString::fromLatin1(CAppState::FolderKey(CAppState::Folder(i))),
+                              state.m_folders[i]);
 }
 
 void CKorvoApp::AddToRecentFileList(const QString& path)

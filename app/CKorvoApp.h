@@ -34,7 +34,9 @@ public:
     // (Left, Top, Right, Bottom), whether they changed or not.
     static void WritePageSettings(QSettings& settings, const CAppState& state);
     // The user's own choices, in groups of their own: "View" ("Show Column
-    // Types"). Missing values leave the defaults.
+    // Types"), "Window" ("Geometry" of the main window) and "Folders" (one
+    // per file dialog that remembers its folder). Missing values take the
+    // defaults.
     static void ReadUserSettings(QSettings& settings, CAppState& state);
     static void WriteUserSettings(QSettings& settings, const CAppState& state);
 

@@ -93,6 +93,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pDocManager(std
     qApp->installEventFilter(this);
 
     resize(900, 680);
+    // Where and how large the window was when it last closed; Qt moves it
+    // back onto a screen that is there now.
+    const QByteArray& geometry = CAppState::Get().m_mainWindowGeometry;
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
     UpdateActions();
 }
 
@@ -374,6 +379,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_pDocManager->CloseAllDocuments();
+    CAppState::Get().m_mainWindowGeometry = saveGeometry();
     event->accept();
 }
 

@@ -40,9 +40,10 @@ int CModalSeam::RunDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter)
+QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& folder)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }
 
 QString CModalSeam::GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,

@@ -29,8 +29,10 @@ public:
                                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     // Runs a dialog modally and returns QDialog::Accepted or Rejected.
     virtual int RunDialog(QDialog& dialog);
-    // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form.
-    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter);
+    // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form;
+    // the dialog starts in folder when one is given.
+    virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& folder = QString());
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& defaultSuffix, const QString& initialPath = QString());
     // Starts from font; true and the chosen font on OK.

@@ -266,9 +266,11 @@ void CKorvoView::OnExportImage()
 void CKorvoView::OnExportSQL()
 {
     const QString path = CModalSeam::Get().GetSaveFileName(this, tr("Export SQL"), QStringLiteral("SQL Files (*.sql)"),
-                                                           QStringLiteral("sql"));
+                                                           QStringLiteral("sql"),
+                                                           CAppState::Get().StartFolder(CAppState::Folder::ExportSql));
     if (path.isEmpty())
         return;
+    CAppState::Get().RememberFolder(CAppState::Folder::ExportSql, path);
     char error[500] = "";
     if (!GetDocument()->ExportSQL(QFile::encodeName(path).constData(), error, int(sizeof error)))
         KorvoMessageBox(this, QString::fromLatin1(error));

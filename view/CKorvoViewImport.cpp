@@ -16,10 +16,11 @@
 
 void CKorvoView::OnImportSQL()
 {
-    const QString path =
-        CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), QStringLiteral("SQL Files (*.sql)"));
+    const QString path = CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), QStringLiteral("SQL Files (*.sql)"),
+                                                           CAppState::Get().StartFolder(CAppState::Folder::ImportSql));
     if (path.isEmpty())
         return;
+    CAppState::Get().RememberFolder(CAppState::Folder::ImportSql, path);
 
     // A large script takes a moment to read and lay out.
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -223,3 +223,51 @@ TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
     for (const QString& path : app->RecentFiles())
         app->RemoveFromRecentFileList(path);
 }
+
+TEST(CKorvoAppSettings, WindowAndFoldersAreKeptOnceThereAreSome)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("places.conf"));
+    {
+        // A first run knows no places and writes none.
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WriteUserSettings(settings, CAppState());
+        EXPECT_EQ(settings.childGroups(), QStringList{"View"});
+    }
+    CAppState state;
+    state.m_mainWindowGeometry = QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6);
+    const QString folders[] = {dir.filePath("open"), dir.filePath("save as"), dir.filePath("import"),
+                               dir.filePath("export \xc3\xa9")};
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        state.m_folders[i] = folders[i];
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WriteUserSettings(settings, state);
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    EXPECT_EQ(settings.childGroups(), (QStringList{"Folders", "View", "Window"}));
+    settings.beginGroup(QStringLiteral("Folders"));
+    EXPECT_EQ(settings.childKeys(), (QStringList{"Export SQL", "Import SQL", "Open", "Save As"}));
+    settings.endGroup();
+    CAppState read;
+    CKorvoApp::ReadUserSettings(settings, read);
+    EXPECT_EQ(read.m_mainWindowGeometry, state.m_mainWindowGeometry);
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        EXPECT_EQ(read.m_folders[i], folders[i]) << i;
+}
+
+TEST(CKorvoAppSettings, AFolderStartsADialogOnlyWhileItExists)
+{
+    QTemporaryDir dir;
+    CAppState state;
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::Open).isEmpty()) << "the dialog's own default";
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("diagrams")));
+    state.RememberFolder(CAppState::Folder::Open, dir.filePath(QStringLiteral("diagrams/a.erd")));
+    EXPECT_EQ(state.StartFolder(CAppState::Folder::Open), dir.filePath(QStringLiteral("diagrams")));
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::SaveAs).isEmpty()) << "each dialog on its own";
+    state.RememberFolder(CAppState::Folder::Open, QString());
+    EXPECT_EQ(state.StartFolder(CAppState::Folder::Open), dir.filePath(QStringLiteral("diagrams")))
+        << "a cancelled dialog changes nothing";
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("diagrams")));
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::Open).isEmpty()) << "a folder gone since";
+}

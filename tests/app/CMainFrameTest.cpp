@@ -11,12 +11,15 @@
 #include "CKorvoView.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "DiagramFile.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +31,7 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
@@ -664,4 +668,75 @@ TEST_F(CMainFrameTest, CtrlFFindsATableInTheActiveWindow)
     const CPoint topLeft = dc.LPtoDP(CPoint{far->m_x, far->m_y} - view->GetLogScrollPosition());
     EXPECT_TRUE(view->viewport()->rect().contains(QPoint(topLeft.x, topLeft.y)));
     EXPECT_FALSE(host->IsModified());
+}
+
+TEST_F(CMainFrameTest, OpenSaveAsImportAndExportEachStartWhereTheyWereLastAnswered)
+{
+    QTemporaryDir dir;
+    QDir root(dir.path());
+    for (const char* folder : {"diagrams", "saved", "scripts", "exports"})
+        ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
+    const QString diagram = root.filePath(QStringLiteral("diagrams/a.erd"));
+    const QString script = root.filePath(QStringLiteral("scripts/s.sql"));
+    {
+        CKorvoDoc doc;
+        ASSERT_TRUE(SaveDiagramFile(QFile::encodeName(diagram).toStdString(), doc).ok);
+        QFile sql(script);
+        ASSERT_TRUE(sql.open(QIODevice::WriteOnly));
+        sql.write("CREATE TABLE t (id int);\n");
+    }
+
+    // First use: every dialog starts at its own default.
+    m_seam.openFileName = diagram;
+    Action(ID_FILE_OPEN)->trigger();
+    ASSERT_NE(m_frame->ActiveView(), nullptr);
+    m_seam.openFileName = script;
+    Action(ID_DIAGRAM_IMPORT_SQL)->trigger();
+    m_seam.saveFileName = root.filePath(QStringLiteral("exports/out.sql"));
+    Action(ID_DIAGRAM_EXPORT_SQL)->trigger();
+    EXPECT_TRUE(QFile::exists(m_seam.saveFileName));
+    const QString firstNew = m_frame->GetDocManager()->OnFileNew()->Title() + QStringLiteral(".erd");
+    m_seam.saveFileName = root.filePath(QStringLiteral("saved/b.erd"));
+    Action(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_TRUE(QFile::exists(m_seam.saveFileName));
+    EXPECT_EQ(m_seam.openFolders, (QStringList{QString(), QString()}));
+    EXPECT_EQ(m_seam.saveProposals, (QStringList{QString(), firstNew}));
+
+    // Second use: each starts in the folder it was last answered in.
+    m_seam.openFileName.clear();
+    m_seam.saveFileName.clear();
+    const QString secondNew = m_frame->GetDocManager()->OnFileNew()->Title() + QStringLiteral(".erd");
+    for (int id : {ID_FILE_OPEN, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_FILE_SAVE_AS})
+        Action(id)->trigger();
+    EXPECT_EQ(m_seam.openFolders.mid(2),
+              (QStringList{root.filePath(QStringLiteral("diagrams")), root.filePath(QStringLiteral("scripts"))}));
+    EXPECT_EQ(m_seam.saveProposals.mid(2), (QStringList{root.filePath(QStringLiteral("exports")),
+                                                        root.filePath(QStringLiteral("saved/") + secondNew)}));
+    // A diagram that has a file is proposed where it lies.
+    m_frame->GetDocManager()->OpenDocumentFile(diagram);
+    Action(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_EQ(m_seam.saveProposals.last(), diagram);
+}
+
+TEST_F(CMainFrameTest, TheMainWindowComesBackWhereItWasClosed)
+{
+    const QRect place(40, 50, 700, 520);
+    {
+        CMainFrame first;
+        first.show();
+        first.setGeometry(place);
+        QApplication::processEvents();
+        EXPECT_TRUE(first.close());
+    }
+    ASSERT_FALSE(CAppState::Get().m_mainWindowGeometry.isEmpty());
+    CMainFrame second;
+    EXPECT_EQ(second.size(), place.size());
+    second.show();
+    QApplication::processEvents();
+    EXPECT_EQ(second.geometry(), place);
+
+    // Without a remembered place the window keeps its default size.
+    CAppState::Get().m_mainWindowGeometry.clear();
+    CMainFrame fresh;
+    EXPECT_EQ(fresh.size(), QSize(900, 680));
 }

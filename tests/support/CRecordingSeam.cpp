@@ -36,9 +36,10 @@ int CRecordingSeam::RunDialog(QDialog& dialog)
     return onDialog ? onDialog(dialog) : QDialog::Rejected;
 }
 
-QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter)
+QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter, const QString& folder)
 {
     filters.append(filter);
+    openFolders.append(folder);
     return openAnswers.isEmpty() ? openFileName : openAnswers.takeFirst();
 }
 

@@ -43,7 +43,8 @@ public:
                                            QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
                                            QMessageBox::StandardButton defaultButton) override;
     int RunDialog(QDialog& dialog) override;
-    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
+                            const QString& folder) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                             const QString& defaultSuffix, const QString& initialPath) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
@@ -67,6 +68,7 @@ public:
 
     // What the file dialogs were asked with, and their answers.
     QStringList filters;
+    QStringList openFolders;
     QStringList saveProposals;
     QStringList saveSuffixes;
     QStringList openAnswers;
