@@ -88,7 +88,7 @@ int RunVerb(const CCommandLine& commandLine)
         return CBatchVerbs::Print(commandLine.m_strFile);
     case CCommandLine::Verb::Render:
         return CBatchVerbs::Render(commandLine.m_strFile, commandLine.m_strOutput, commandLine.m_nDpi,
-                                   commandLine.m_strFormat);
+                                   commandLine.m_strFormat, commandLine.m_bColumnTypes);
     case CCommandLine::Verb::ExportSql:
         return CBatchVerbs::ExportSql(commandLine.m_strFile, commandLine.m_strOutput,
                                       commandLine.m_dialect.value_or(SqlDialect::Korvo));
@@ -150,7 +150,7 @@ std::unique_ptr<CKorvoDoc> CBatchVerbs::LoadDiagram(const QString& path, QString
     }
 }
 
-int CBatchVerbs::Render(const QString& path, const QString& output, int dpi, const QString& format)
+int CBatchVerbs::Render(const QString& path, const QString& output, int dpi, const QString& format, bool columnTypes)
 {
     QString error;
     std::unique_ptr<CKorvoDoc> doc = LoadDiagram(path, error);
@@ -161,12 +161,14 @@ int CBatchVerbs::Render(const QString& path, const QString& output, int dpi, con
     if (output == kStandardOutput) {
         QByteArray bytes;
         error = CDiagramImage::Render(*doc, chosen == Format::Unknown ? Format::Png : chosen, dpi,
-                                      QFileInfo(path).completeBaseName(), bytes);
+                                      QFileInfo(path).completeBaseName(), bytes, columnTypes);
         if (!error.isEmpty())
             return Fail(path + QStringLiteral(": ") + error);
         return WriteStandardOutput(std::string_view(bytes.constData(), size_t(bytes.size())));
     }
-    error = CDiagramImage::Write(*doc, output, dpi, chosen);
+    // Only --types decides, not the user's setting: a script's pictures do
+    // not change with what the window last showed.
+    error = CDiagramImage::Write(*doc, output, dpi, chosen, columnTypes);
     if (!error.isEmpty())
         return Fail(path + QStringLiteral(": ") + error);
     return 0;
@@ -306,8 +308,9 @@ QString CBatchVerbs::PdfPathFor(const QString& path, int attempt)
 int CBatchVerbs::PrintToPdf(CKorvoDoc& doc, const QString& path)
 {
     QByteArray bytes;
-    const QString error =
-        CDiagramImage::Render(doc, CDiagramImage::Format::Pdf, kPrinterDpi, QFileInfo(path).fileName(), bytes);
+    // Printed as the window prints: with column types when the user shows them.
+    const QString error = CDiagramImage::Render(doc, CDiagramImage::Format::Pdf, kPrinterDpi,
+                                                QFileInfo(path).fileName(), bytes, CAppState::Get().m_bShowColumnTypes);
     if (!error.isEmpty())
         return Fail(path + QStringLiteral(": ") + error);
     // Nobody named the PDF, so no file is replaced: the first free name wins.

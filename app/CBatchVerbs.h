@@ -24,7 +24,8 @@ public:
 
     static int Print(const QString& path);
     // format: "png", "svg", "pdf", or empty for the output's suffix (PNG for -).
-    static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString());
+    static int Render(const QString& path, const QString& output, int dpi, const QString& format = QString(),
+                      bool columnTypes = false);
     static int ExportSql(const QString& path, const QString& output, SqlDialect dialect = SqlDialect::Korvo);
     static int ImportSql(const QString& script, const QString& into, const QString& output,
                          SqlDialect dialect = SqlDialect::Auto);

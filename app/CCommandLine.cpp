@@ -26,6 +26,7 @@ struct ParseState {
     bool arrange = false;
     bool dpiGiven = false;
     bool formatGiven = false;
+    bool typesGiven = false;
     bool intoGiven = false;
     bool outputGiven = false;
     bool dialectGiven = false;
@@ -118,6 +119,11 @@ const OptionRule kOptions[] = {
      }},
     {nullptr, "--dpi", true, SetDpi},
     {nullptr, "--format", true, SetFormat},
+    {nullptr, "--types", false,
+     [](ParseState& s, const QString&) {
+         s.result.m_bColumnTypes = true;
+         s.typesGiven = true;
+     }},
 };
 
 const OptionRule* FindOption(const QString& name)
@@ -182,6 +188,8 @@ QString CheckCombination(const ParseState& state)
         return QStringLiteral("--dpi belongs to --render");
     if (state.formatGiven && !state.render)
         return QStringLiteral("--format belongs to --render");
+    if (state.typesGiven && !state.render)
+        return QStringLiteral("--types belongs to --render");
     if (state.intoGiven && !state.importSql && !state.importDb)
         return QStringLiteral("--into belongs to --import-sql and --import-db");
     if (state.outputGiven && !state.importSql && !state.importDb && !state.arrange)
@@ -286,7 +294,7 @@ QString CCommandLine::HelpText()
     return QStringLiteral(
         "Usage: korvo [FILE.erd]\n"
         "       korvo -p FILE.erd\n"
-        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N] [--format FMT]\n"
+        "       korvo --render DIAGRAM.erd OUT.{png,svg,pdf} [--dpi N] [--format FMT] [--types]\n"
         "       korvo --export-sql DIAGRAM.erd OUT.sql [--dialect D]\n"
         "       korvo --import-sql SCRIPT [--dialect D] [--into DIAGRAM.erd] -o OUT.erd\n"
         "       korvo --import-db SOURCE [--schema S]... [--into DIAGRAM.erd] -o OUT.erd\n"
@@ -305,6 +313,8 @@ QString CCommandLine::HelpText()
         "  --dpi N               resolution of a PNG or SVG, %1 to %2 (default 96)\n"
         "  --format FMT          png, svg or pdf: what --render writes, whatever OUT is\n"
         "                        called (default: OUT's suffix; png when OUT is -)\n"
+        "  --types               --render shows each column's type and marks, as the\n"
+        "                        window's View > Show Column Types does\n"
         "  --export-sql DIAGRAM OUT\n"
         "                        write the diagram's CREATE TABLE statements to OUT:\n"
         "                        Korvo's own script, or with --dialect one that the\n"

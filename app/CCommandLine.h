@@ -16,7 +16,7 @@ public:
     enum class Verb {
         Open,    // the window, with FILE or a new diagram
         Print,   // -p / --print FILE
-        Render,  // --render DIAGRAM OUT [--dpi N] [--format FMT]
+        Render,  // --render DIAGRAM OUT [--dpi N] [--format FMT] [--types]
         ExportSql, // --export-sql DIAGRAM OUT [--dialect D]
         ImportSql, // --import-sql SCRIPT [--dialect D] [--into DIAGRAM] -o OUT
         ImportDb,  // --import-db SOURCE [--schema NAME]... [--into DIAGRAM] -o OUT
@@ -53,6 +53,7 @@ public:
     QStringList m_schemas; // the schemas --import-db reads; empty: the source's default
     int m_nDpi = 96;     // resolution of --render
     QString m_strFormat; // png, svg or pdf when --render was told which
+    bool m_bColumnTypes = false; // --types: --render shows column types
     QString m_strError;
 
     static constexpr int kMinDpi = 1;

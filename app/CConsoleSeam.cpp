@@ -30,7 +30,7 @@ int CConsoleSeam::RunDialog(QDialog& /*dialog*/)
     return QDialog::Rejected;
 }
 
-QString CConsoleSeam::GetOpenFileName(QWidget*, const QString&, const QString&, QString*)
+QString CConsoleSeam::GetOpenFileName(QWidget*, const QString&, const QString&, const QString&, QString*)
 {
     return QString();
 }

@@ -1,5 +1,6 @@
 #include "CDocManager.h"
 
+#include "CAppState.h"
 #include "CChildFrame.h"
 #include "CDocumentHost.h"
 #include "CKorvoApp.h"
@@ -9,6 +10,7 @@
 #include "CModalSeam.h"
 #include "DiagramFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -83,10 +85,14 @@ CDocumentHost* CDocManager::OnFileNew()
 
 void CDocManager::OnFileOpen()
 {
+    CAppState& app = CAppState::Get();
     const QString path = CModalSeam::Get().GetOpenFileName(m_pFrame, QStringLiteral("Open"),
-                                                           QString::fromLatin1(kFileFilter));
-    if (!path.isEmpty())
-        OpenDocumentFile(path);
+                                                           QString::fromLatin1(kFileFilter),
+                                                           app.StartFolder(CAppState::Folder::Open));
+    if (path.isEmpty())
+        return;
+    app.RememberFolder(CAppState::Folder::Open, path);
+    OpenDocumentFile(path);
 }
 
 bool CDocManager::OpenDocumentFile(const QString& path)
@@ -152,13 +158,18 @@ bool CDocManager::OnFileSaveAs(CDocumentHost* host)
 {
     if (!host)
         return false;
+    // A diagram not yet saved is proposed in the folder Save As last used.
+    CAppState& app = CAppState::Get();
+    const QString folder = app.StartFolder(CAppState::Folder::SaveAs);
+    const QString name = host->Title() + QLatin1Char('.') + QLatin1String(kDefaultSuffix);
     const QString proposed =
-        host->PathName().isEmpty() ? host->Title() + QLatin1Char('.') + QLatin1String(kDefaultSuffix) : host->PathName();
+        host->PathName().isEmpty() ? (folder.isEmpty() ? name : QDir(folder).filePath(name)) : host->PathName();
     const QString path = CModalSeam::Get().GetSaveFileName(m_pFrame, QStringLiteral("Save As"),
                                                            QString::fromLatin1(kFileFilter),
                                                            QString::fromLatin1(kDefaultSuffix), proposed);
     if (path.isEmpty())
         return false;
+    app.RememberFolder(CAppState::Folder::SaveAs, path);
     return DoSave(host, path);
 }
 

@@ -58,6 +58,7 @@ CKorvoApp::CKorvoApp(int& argc, char** argv) : QApplication(argc, argv)
     CAppState::Install(this);
     CSettingsFile file;
     ReadPageSettings(file.Settings(), *this);
+    ReadUserSettings(file.Settings(), *this);
     LoadRecentFiles(file.Settings());
     m_recentConnections = ReadRecentConnections(file.Settings());
 
@@ -71,6 +72,7 @@ CKorvoApp::~CKorvoApp()
     // one left to tell at this point.
     CSettingsFile file;
     WritePageSettings(file.Settings(), *this);
+    WriteUserSettings(file.Settings(), *this);
     SaveRecentFiles(file.Settings());
     WriteRecentConnections(file.Settings(), m_recentConnections);
     file.Save();
@@ -144,6 +146,30 @@ void CKorvoApp::WritePageSettings(QSettings& settings, const CAppState& state)
     settings.setValue(QStringLiteral("Right"), state.m_rectMargins.right);
     settings.setValue(QStringLiteral("Bottom"), state.m_rectMargins.bottom);
     settings.endGroup();
+}
+
+void CKorvoApp::ReadUserSettings(QSettings& settings, CAppState& state)
+{
+    state.m_bShowColumnTypes = settings.value(QStringLiteral("View/Show Column Types"), false).toBool();
+    state.m_mainWindowGeometry = settings.value(QStringLiteral("Window/Geometry")).toByteArray();
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        state.m_folders[i] = settings
+                                 .value(QStringLiteral("Folders/") +
+                                        QString::fromLatin1(CAppState::FolderKey(CAppState::Folder(i))))
+                                 .toString();
+}
+
+void CKorvoApp::WriteUserSettings(QSettings& settings, const CAppState& state)
+{
+    settings.setValue(QStringLiteral("View/Show Column Types"), state.m_bShowColumnTypes);
+    // Places only once there are some: a first run leaves no empty keys.
+    if (!state.m_mainWindowGeometry.isEmpty())
+        settings.setValue(QStringLiteral("Window/Geometry"), state.m_mainWindowGeometry);
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        if (!state.m_folders[i].isEmpty())
+            settings.setValue(QStringLiteral("Folders/") +
+                                  QString::fromLatin1(CAppState::FolderKey(CAppState::Folder(i))),
+                              state.m_folders[i]);
 }
 
 void CKorvoApp::AddToRecentFileList(const QString& path)

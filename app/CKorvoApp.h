@@ -33,6 +33,12 @@ public:
     // All six, in the order Page Size (Horizontal, Vertical) then Margins
     // (Left, Top, Right, Bottom), whether they changed or not.
     static void WritePageSettings(QSettings& settings, const CAppState& state);
+    // The user's own choices, in groups of their own: "View" ("Show Column
+    // Types"), "Window" ("Geometry" of the main window) and "Folders" (one
+    // per file dialog that remembers its folder). Missing values take the
+    // defaults.
+    static void ReadUserSettings(QSettings& settings, CAppState& state);
+    static void WriteUserSettings(QSettings& settings, const CAppState& state);
 
     // The recent-file list, most recent first, at most four entries.
     QStringList RecentFiles() const { return m_recentFiles; }

@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -93,6 +94,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), m_pDocManager(std
     qApp->installEventFilter(this);
 
     resize(900, 680);
+    // Where and how large the window was when it last closed; Qt moves it
+    // back onto a screen that is there now.
+    const QByteArray& geometry = CAppState::Get().m_mainWindowGeometry;
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
     UpdateActions();
 }
 
@@ -143,6 +149,7 @@ void CMainFrame::ConnectCommands()
     onHistory(ID_EDIT_UNDO, &QUndoStack::undo);
     onHistory(ID_EDIT_REDO, &QUndoStack::redo);
     onView(ID_EDIT_SELECT_ALL, &CKorvoView::OnEditSelectAll);
+    onView(ID_EDIT_FIND, &CKorvoView::OnEditFind);
     onView(ID_EDIT_CUT, &CKorvoView::OnEditCut);
     onView(ID_EDIT_COPY, &CKorvoView::OnEditCopy);
     onView(ID_EDIT_PASTE, &CKorvoView::OnEditPaste);
@@ -155,6 +162,11 @@ void CMainFrame::ConnectCommands()
     onView(ID_DIAGRAM_EXPORT_IMAGE, &CKorvoView::OnExportImage);
     on(ID_DIAGRAM_CHECK, [this] { OnCheckDiagram(); });
     onView(ID_DIAGRAM_ARRANGE, &CKorvoView::OnArrangeTables);
+    onView(ID_VIEW_ZOOM_IN, &CKorvoView::OnZoomIn);
+    onView(ID_VIEW_ZOOM_OUT, &CKorvoView::OnZoomOut);
+    onView(ID_VIEW_ZOOM_ACTUAL, &CKorvoView::OnZoomActualSize);
+    onView(ID_VIEW_ZOOM_FIT, &CKorvoView::OnZoomFit);
+    on(ID_VIEW_COLUMN_TYPES, [this] { OnViewColumnTypes(); });
 
     on(ID_WINDOW_NEW, [this] { m_pDocManager->OnWindowNew(ActiveDocument()); });
     on(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
@@ -265,12 +277,17 @@ void CMainFrame::UpdateActions()
 
     for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                    ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL,
-                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL, ID_DIAGRAM_IMPORT_DATABASE,
-                   ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
+                   ID_DIAGRAM_EXPORT_IMAGE, ID_WINDOW_NEW, ID_EDIT_SELECT_ALL, ID_EDIT_FIND, ID_DIAGRAM_IMPORT_DATABASE,
+                   ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE, ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
         GetAction(id)->setEnabled(document);
     // The diagram's check and arrangement.
     for (int id : {ID_DIAGRAM_CHECK, ID_DIAGRAM_ARRANGE})
         GetAction(id)->setEnabled(document);
+    GetAction(ID_VIEW_ZOOM_IN)->setEnabled(document && view->Zoom() < CKorvoView::kMaxZoom);
+    GetAction(ID_VIEW_ZOOM_OUT)->setEnabled(document && view->Zoom() > CKorvoView::kMinZoom);
+    GetAction(ID_VIEW_COLUMN_TYPES)->setChecked(CAppState::Get().m_bShowColumnTypes);
+    if (m_pZoomPane)
+        m_pZoomPane->setText(document ? QStringLiteral("%1%").arg(view->Zoom()) : QString());
 
     // The active document's history: each item names its step ("&Undo Delete").
     const QUndoStack* history = document ? ActiveDocument()->UndoStack() : nullptr;
@@ -295,6 +312,17 @@ void CMainFrame::UpdateActions()
 void CMainFrame::SetCurrentTool(int tool)
 {
     CAppState::Get().m_nCurrentTool = tool;
+    UpdateActions();
+}
+
+void CMainFrame::OnViewColumnTypes()
+{
+    CAppState& app = CAppState::Get();
+    app.m_bShowColumnTypes = !app.m_bShowColumnTypes;
+    // Every window measures and draws its tables again with the new rows.
+    for (QMdiSubWindow* window : m_pMdiArea->subWindowList())
+        if (auto* frame = qobject_cast<CChildFrame*>(window))
+            frame->GetView()->viewport()->update();
     UpdateActions();
 }
 
@@ -375,6 +403,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     m_pDocManager->CloseAllDocuments();
+    CAppState::Get().m_mainWindowGeometry = saveGeometry();
     event->accept();
 }
 

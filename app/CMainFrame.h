@@ -40,6 +40,8 @@ public:
     QString IdleMessage() const;
     // The lock-key indicator panes, CAP, NUM and SCRL.
     QList<QLabel*> Indicators() const { return m_indicators; }
+    // The pane that shows the active window's zoom.
+    QLabel* ZoomPane() const { return m_pZoomPane; }
 
     // Window management for the document manager.
     void AddChildFrame(CChildFrame* frame);
@@ -63,6 +65,8 @@ public:
     // checks again; the dock, made on first use (null before).
     void OnCheckDiagram();
     CCheckDiagramDock* GetCheckDock() const { return m_pCheckDock; }
+    // View > Show Column Types: the user's setting, for every window.
+    void OnViewColumnTypes();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +94,7 @@ private:
     QToolBar* m_pMainToolBar = nullptr;
     QToolBar* m_pToolsToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
+    QLabel* m_pZoomPane = nullptr;
     QList<QLabel*> m_indicators;
     QHash<int, QAction*> m_actions;
     QActionGroup* m_pToolGroup = nullptr;

@@ -42,8 +42,9 @@ const MenuLayout kMenusDocument[] = {
                ID_FILE_PRINT_PREVIEW, ID_FILE_PAGE_SETUP, ID_FILE_PRINT, kSeparator, kRecentFiles, kSeparator,
                ID_APP_EXIT}},
     {"&Edit", {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE,
-               kSeparator, ID_EDIT_SELECT_ALL}},
-    {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}},
+               kSeparator, ID_EDIT_SELECT_ALL, kSeparator, ID_EDIT_FIND}},
+    {"&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT,
+               ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT, kSeparator, ID_VIEW_COLUMN_TYPES}},
     {"&Diagram", {ID_DIAGRAM_OPTIONS, ID_DIAGRAM_FONT, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_IMPORT_DATABASE,
                   ID_DIAGRAM_EXPORT_SQL, ID_DIAGRAM_EXPORT_IMAGE, kSeparator, ID_DIAGRAM_CHECK, ID_DIAGRAM_ARRANGE}},
     {"&Window", {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}},
@@ -110,6 +111,7 @@ void CMainFrame::CreateActions()
     }
     GetAction(ID_VIEW_TOOLBAR)->setCheckable(true);
     GetAction(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    GetAction(ID_VIEW_COLUMN_TYPES)->setCheckable(true);
 
     m_pRecentPlaceholder = new QAction(QStringLiteral("Recent File"), this);
     m_pRecentPlaceholder->setObjectName(QString::number(ID_FILE_MRU_FILE1));
@@ -191,6 +193,13 @@ void CMainFrame::CreateStatusBar()
     m_pMessagePane = new QLabel(QString::fromLatin1(kIdleMessage), bar);
     m_pMessagePane->setObjectName(QStringLiteral("MessagePane"));
     bar->addWidget(m_pMessagePane, 1);
+    // The active window's zoom, empty while no diagram is open.
+    m_pZoomPane = new QLabel(bar);
+    m_pZoomPane->setObjectName(QStringLiteral("ZoomPane"));
+    m_pZoomPane->setAlignment(Qt::AlignCenter);
+    m_pZoomPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pZoomPane->setMinimumWidth(m_pZoomPane->fontMetrics().horizontalAdvance(QStringLiteral("400%")) + 12);
+    bar->addPermanentWidget(m_pZoomPane);
     for (const char* name : {"CAP", "NUM", "SCRL"}) {
         auto* pane = new QLabel(bar);
         pane->setObjectName(QString::fromLatin1(name));

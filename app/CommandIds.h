@@ -15,6 +15,7 @@ enum CommandId : int {
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,
+    ID_EDIT_FIND = 57636,
     ID_EDIT_SELECT_ALL = 57642,
     ID_EDIT_UNDO = 57643,
     ID_EDIT_REDO = 57644,
@@ -44,6 +45,12 @@ enum CommandId : int {
     // The diagram's check and arrangement (Diagram menu).
     ID_DIAGRAM_CHECK = 32812,
     ID_DIAGRAM_ARRANGE = 32813,
+    // Finding one's way in large diagrams: zoom and column types.
+    ID_VIEW_ZOOM_IN = 32800,
+    ID_VIEW_ZOOM_OUT = 32801,
+    ID_VIEW_ZOOM_ACTUAL = 32802,
+    ID_VIEW_ZOOM_FIT = 32803,
+    ID_VIEW_COLUMN_TYPES = 32804,
     // The window list the Window menu shows below its commands.
     AFX_IDM_FIRST_MDICHILD = 0xFF00,
 };

@@ -90,7 +90,10 @@ public:
         return QMessageBox::Ok;
     }
     int RunDialog(QDialog& dialog) override { return onDialog ? onDialog(dialog) : int(QDialog::Rejected); }
-    QString GetOpenFileName(QWidget*, const QString&, const QString&, QString*) override { return openFileName; }
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&, QString*) override
+    {
+        return openFileName;
+    }
     bool ChooseFont(QWidget*, QFont& font) override
     {
         font.setPointSize(font.pointSize() == 12 ? 14 : 12);

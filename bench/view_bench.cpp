@@ -2,15 +2,18 @@
 // into a 1920x1080 image scrolled to the middle of the canvas (page grid,
 // tables, relations), the Import SQL command (read, merge, place) of the
 // diagram's own exported script into an empty diagram, and the PDF of all
-// its printed pages.
+// its printed pages. Then the real window zoomed out by Fit Diagram until
+// 10,000 tables are all in view, painted.
 #include "CAppState.h"
 #include "CDiagramImage.h"
 #include "CDiagramRenderer.h"
+#include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
+#include "CKorvoView.h"
 #include "DiagramImport.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -118,13 +121,72 @@ double Median(std::vector<double> runs)
     return runs[runs.size() / 2];
 }
 
+// n tables of six columns packed in rows of 125, each referencing its left
+// neighbour: at Fit Diagram's zoom they all fit a 2560x1440 window.
+std::unique_ptr<CKorvoDoc> MakePackedDiagram(int n)
+{
+    auto doc = std::make_unique<CKorvoDoc>();
+    doc->m_nMaxPagesX = doc->m_nMaxPagesY = 30;
+    const int across = 125;
+    for (int i = 0; i < n; ++i) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = "table_" + std::to_string(i);
+        table->m_x = (i % across) * 2200 + 360;
+        table->m_y = -(i / across) * 2000 - 360;
+        for (int c = 0; c < 6; ++c)
+            table->m_def.AddColumn(std::make_unique<CColumn>("column_" + std::to_string(c), "int", false, "", c == 0,
+                                                             false, "", ""));
+        KorvoTableView* added = doc->AddTable(std::move(table));
+        if (i % across != 0) {
+            KorvoTableView* left = doc->m_tables[size_t(i - 1)].get();
+            doc->AddRelation(std::make_unique<CRelation>(added, added->m_def.m_columns[1].get(), left,
+                                                         left->m_def.m_columns[0].get()));
+        }
+    }
+    return doc;
+}
+
+// Paints of the real window after Fit Diagram; the zoom it chose and how
+// many tables lie wholly in view come back too.
+double ZoomedOutPaintMs(int n, int& zoom, int& inView)
+{
+    CDocumentHost host(MakePackedDiagram(n));
+    CKorvoView view(&host);
+    view.setFrameShape(QFrame::NoFrame);
+    view.resize(2560, 1440);
+    view.show();
+    view.OnInitialUpdate();
+    QApplication::processEvents();
+    view.OnZoomFit();
+    zoom = view.Zoom();
+    QImage image(view.viewport()->size(), QImage::Format_RGB32);
+    view.viewport()->render(&image); // measures every table
+    CKorvoDC dc(nullptr, view.ScreenDpiX(), false);
+    view.OnPrepareDC(dc);
+    const CPoint origin = view.GetLogScrollPosition();
+    inView = 0;
+    for (const auto& table : host.GetDocument()->m_tables) {
+        const CPoint tl = dc.LPtoDP(CPoint{table->m_x, table->m_y} - origin);
+        const CPoint br = dc.LPtoDP(CPoint{table->m_x + table->m_cx, table->m_y - table->m_cy} - origin);
+        inView += tl.x >= 0 && tl.y >= 0 && br.x <= image.width() && br.y <= image.height();
+    }
+    std::vector<double> paints;
+    for (int i = 0; i < 15; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        view.viewport()->render(&image);
+        auto end = std::chrono::steady_clock::now();
+        paints.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    return Median(paints);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     // --rows: tab-separated rows for `make bench`.
     const bool rows = argc > 1 && std::string(argv[1]) == "--rows";
     QTemporaryDir dir;
@@ -175,6 +237,19 @@ int main(int argc, char** argv)
             pdfs.push_back(PdfMs(*doc, pdf));
         const double pdfMs = Median(pdfs);
         print("print PDF (all pages)", n, pdfMs, double(n) / (pdfMs / 1000.0), "tables/s");
+    }
+    {
+        const int n = 10000;
+        int zoom = 0;
+        int inView = 0;
+        const double ms = ZoomedOutPaintMs(n, zoom, inView);
+        if (inView != n) {
+            std::fprintf(stderr, "view_bench: only %d of %d tables in view at %d%%\n", inView, n, zoom);
+            return 1;
+        }
+        print("render zoomed out (all)", n, ms, 1000.0 / ms, "paints/s");
+        if (!rows)
+            std::printf("  (2560x1440 window, Fit Diagram chose %d%%, boxes and lines)\n", zoom);
     }
     if (argc > 1 && !rows)
         image.save(QString::fromLocal8Bit(argv[1]));

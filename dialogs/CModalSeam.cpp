@@ -43,9 +43,9 @@ int CModalSeam::RunDialog(QDialog& dialog)
 }
 
 QString CModalSeam::GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                    QString* selectedFilter)
+                                    const QString& folder, QString* selectedFilter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter, selectedFilter);
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter, selectedFilter);
 }
 
 QString CModalSeam::GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,

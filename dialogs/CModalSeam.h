@@ -31,11 +31,11 @@ public:
     // Runs a dialog modally and returns QDialog::Accepted or Rejected.
     virtual int RunDialog(QDialog& dialog);
     // Empty string when cancelled. The filter uses Qt's "Name (*.ext)" form,
-    // several joined by ";;". With selectedFilter, the dialog starts on the
-    // filter it names (the first when it names none) and hands back the one
-    // the user chose.
+    // several joined by ";;"; the dialog starts in folder when one is given.
+    // With selectedFilter, the dialog starts on the filter it names (the
+    // first when it names none) and hands back the one the user chose.
     virtual QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                    QString* selectedFilter = nullptr);
+                                    const QString& folder = QString(), QString* selectedFilter = nullptr);
     virtual QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& defaultSuffix, const QString& initialPath = QString(),
                                     QString* selectedFilter = nullptr);

@@ -3,6 +3,8 @@
 #include "Archive.h"
 #include "MeasureSurface.h"
 
+#include <algorithm>
+
 namespace {
 
 // Smallest possible records: every string empty, so each costs its 1-byte
@@ -25,16 +27,64 @@ void KorvoTableView::Measure(const CMeasureSurface& surface)
     int64_t width = surface.GetTextWidth(m_def.m_strName);
     m_nLineHeight = surface.GetLineHeight();
     const int64_t height = static_cast<int64_t>(m_def.m_columns.size() + 1) * m_nLineHeight;
-    for (const auto& column : m_def.m_columns) {
-        // Half a line of room for the key marks drawn beside a column name.
-        const int64_t w = int64_t(surface.GetTextWidth(column->m_strName)) + m_nLineHeight / 2;
-        if (w > width)
-            width = w;
+    if (surface.ShowsColumnTypes()) {
+        if (!m_def.m_columns.empty())
+            width = std::max(width, int64_t(LayOutTypeColumns(surface, m_nLineHeight).width) + m_nLineHeight / 2);
+    } else {
+        for (const auto& column : m_def.m_columns) {
+            // Half a line of room for the key marks drawn beside a column name.
+            const int64_t w = int64_t(surface.GetTextWidth(column->m_strName)) + m_nLineHeight / 2;
+            if (w > width)
+                width = w;
+        }
     }
     // A table of a hundred thousand columns in a huge font stops growing at
     // the end of the coordinate range.
     m_cx = Saturate(width + m_nHorzPadding);
     m_cy = Saturate(height + m_nVertPadding);
+}
+
+KorvoTableView::TypeColumns KorvoTableView::LayOutTypeColumns(const CMeasureSurface& surface,
+                                                              int32_t lineHeight) const
+{
+    int64_t names = 0;
+    int64_t types = 0;
+    int64_t marks = 0;
+    for (const auto& column : m_def.m_columns) {
+        names = std::max<int64_t>(names, surface.GetTextWidth(column->m_strName));
+        types = std::max<int64_t>(types, surface.GetTextWidth(column->m_strType));
+        const std::string text = ColumnMarks(*column, surface.RelationSides(*column));
+        if (!text.empty())
+            marks = std::max<int64_t>(marks, surface.GetTextWidth(text));
+    }
+    const int64_t gap = lineHeight / 2;
+    int64_t x = names;
+    TypeColumns columns;
+    columns.typeX = Saturate(x + gap);
+    if (types > 0)
+        x += gap + types;
+    columns.marksX = Saturate(x + gap);
+    if (marks > 0)
+        x += gap + marks;
+    columns.width = Saturate(x);
+    return columns;
+}
+
+std::string KorvoTableView::ColumnMarks(const CColumn& column, unsigned relationSides)
+{
+    std::string marks;
+    auto add = [&marks](const char* mark) {
+        if (!marks.empty())
+            marks += ' ';
+        marks += mark;
+    };
+    if (column.m_bRequired)
+        add("NN");
+    if (relationSides & kRelationSource)
+        add("FK");
+    if (relationSides & kRelationDestination)
+        add("REF");
+    return marks;
 }
 
 bool KorvoTableView::HitTest(const CMeasureSurface& surface, CPoint ptDevice, CPoint scrollLog) const
@@ -74,6 +124,11 @@ int32_t KorvoTableView::GetColumnRowY(const CMeasureSurface& surface, const CCol
     const int index = IndexOfColumn(column);
     if (index < 0)
         return -1;
+    return RowCentreY(index);
+}
+
+int32_t KorvoTableView::RowCentreY(int index) const
+{
     const int64_t lh = m_nLineHeight;
     const int64_t vp = m_nVertPadding;
     return Saturate(m_y - vp / 4 - (index + 1) * lh - vp / 2 - lh / 2);

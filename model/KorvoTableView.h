@@ -28,8 +28,22 @@ public:
     std::string GetName() const { return m_def.m_strName; }
     std::vector<CColumn*> GetColumns() const { return m_def.GetColumns(); }
 
-    // Sets the size and line height from the surface's font.
+    // Sets the size and line height from the surface's font; with column
+    // types shown, rows are as wide as name, type and marks in their columns.
     void Measure(const CMeasureSurface& surface);
+
+    // Where the type and the marks of every row start while types are shown,
+    // in logical units from the left of the column text, and the rows' width
+    // from there. The columns stand apart by half a line.
+    struct TypeColumns {
+        int32_t typeX = 0;
+        int32_t marksX = 0;
+        int32_t width = 0;
+    };
+    TypeColumns LayOutTypeColumns(const CMeasureSurface& surface, int32_t lineHeight) const;
+    // The marks after a column's type: "NN" for NOT NULL, "FK" for a column
+    // that holds a foreign key, "REF" for one that a relation refers to.
+    static std::string ColumnMarks(const CColumn& column, unsigned relationSides);
     // Strictly inside the last measured box; point in device units, scroll
     // position in logical units.
     bool HitTest(const CMeasureSurface& surface, CPoint ptDevice, CPoint scrollLog) const;
@@ -38,6 +52,9 @@ public:
     // Logical y of the centre of the column's row, or -1 when the column is
     // not one of this table's. Measures first.
     int32_t GetColumnRowY(const CMeasureSurface& surface, const CColumn* column);
+    // Logical y of the centre of row index with the last measured line
+    // height.
+    int32_t RowCentreY(int index) const;
     // Position of the column in this table's list, or -1.
     int IndexOfColumn(const CColumn* column) const;
 

@@ -1,5 +1,8 @@
 #include "CAppState.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 CAppState g_defaultState;
 CAppState* g_state = &g_defaultState;
@@ -38,4 +41,29 @@ void CAppState::ValidatePageSettings()
     // A small paper that even the default margins fill.
     if (!AreMarginsUsable(m_sizePage, m_rectMargins))
         m_sizePage = defaults.m_sizePage;
+}
+
+const char* CAppState::FolderKey(Folder folder)
+{
+    switch (folder) {
+    case Folder::Open: return "Open";
+    case Folder::SaveAs: return "Save As";
+    case Folder::ImportSql: return "Import SQL";
+    case Folder::ExportSql: return "Export SQL";
+    }
+    return "";
+}
+
+QString CAppState::StartFolder(Folder folder) const
+{
+    const QString& path = m_folders[int(folder)];
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        return QString();
+    return path;
+}
+
+void CAppState::RememberFolder(Folder folder, const QString& chosenFile)
+{
+    if (!chosenFile.isEmpty())
+        m_folders[int(folder)] = QFileInfo(chosenFile).absolutePath();
 }

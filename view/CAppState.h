@@ -3,6 +3,7 @@
 #include "ConnectionFields.h"
 #include "Geometry.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -10,8 +11,9 @@ enum KorvoTool { ToolPointer = 0, ToolTable = 1, ToolRelation = 2 };
 
 // The settings every view reads and that outlive documents: the drawing tool
 // shared by all windows, the private clipboard format, the paper size and the
-// margins in twips, and the databases imported from lately. CKorvoApp
-// carries them; tests use the default instance.
+// margins in twips, whether tables show column types, the places the user
+// last worked in, and the databases imported from lately. CKorvoApp carries
+// them; tests use the default instance.
 struct CAppState {
     int m_nCurrentTool = ToolPointer;
     QString m_nClipboardFormat = QStringLiteral("application/x-KorvoCOPYFORMAT");
@@ -19,6 +21,25 @@ struct CAppState {
     CRect m_rectMargins{360, 360, 360, 360};
     // Most recent first, without passwords (Import from Database).
     QList<ConnectionFields> m_recentConnections;
+    // Column rows show the type and marks after the name: in every window,
+    // on paper and in pictures (--render decides for itself).
+    bool m_bShowColumnTypes = false;
+    // The main window's place and size when it last closed
+    // (QWidget::saveGeometry); empty: the window's own default.
+    QByteArray m_mainWindowGeometry;
+
+    // The file dialogs that remember where they were last answered, each on
+    // its own.
+    enum class Folder { Open, SaveAs, ImportSql, ExportSql };
+    static constexpr int kFolderCount = 4;
+    // Its name in the settings ("Open", "Save As", "Import SQL", "Export SQL").
+    static const char* FolderKey(Folder folder);
+    // Where the dialog starts: the folder it last used while that folder
+    // still exists, else empty (the dialog's own default).
+    QString StartFolder(Folder folder) const;
+    // The folder of the file the user chose in the dialog.
+    void RememberFolder(Folder folder, const QString& chosenFile);
+    QString m_folders[kFolderCount];
 
     // The printable area of one page, which is also one page area of the
     // canvas: paper less the margins.

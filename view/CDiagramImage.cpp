@@ -26,10 +26,11 @@ constexpr int32_t kBorder = 360;
 // Measures every table with the font at this resolution and returns the size
 // of the picture in device pixels, or an empty size with the reason when it
 // would be too large to make.
-QSize PictureSize(CKorvoDoc& doc, int dpi, const QFont& font, QString& error)
+QSize PictureSize(CKorvoDoc& doc, int dpi, const QFont& font, bool columnTypes, QString& error)
 {
     CKorvoDC dc(nullptr, dpi, true);
     dc.SelectFont(font);
+    dc.ShowColumnTypes(columnTypes ? &doc : nullptr);
     for (auto& table : doc.m_tables)
         table->Measure(dc);
     const CSize extent = CDiagramRenderer::GetDiagramExtent(doc);
@@ -46,12 +47,13 @@ QSize PictureSize(CKorvoDoc& doc, int dpi, const QFont& font, QString& error)
     return QSize(int(width), int(height));
 }
 
-void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QFont& font, const QSize& size)
+void DrawPicture(CKorvoDoc& doc, QPainter& painter, int dpi, const QFont& font, const QSize& size, bool columnTypes)
 {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     CKorvoDC dc(&painter, dpi, true);
     dc.SetClientRect(QRect(QPoint(0, 0), size));
     dc.SelectFont(font);
+    dc.ShowColumnTypes(columnTypes ? &doc : nullptr);
     // The origin is subtracted from every point: this one moves the canvas
     // right and down by the border.
     CDiagramRenderer().DrawTablesAndRelations(dc, doc, CPoint{-kBorder, kBorder});
@@ -110,14 +112,16 @@ QString CDiagramImage::PrintRefusal(const CKorvoDoc& doc)
         .arg(kMaxPages);
 }
 
-int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last, QString* error)
+int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, int first, int last, QString* error,
+                              bool columnTypes)
 {
     QPageRanges ranges;
     ranges.addRange(std::max(1, first), std::max(1, last));
-    return PrintPages(doc, device, ranges, error);
+    return PrintPages(doc, device, ranges, error, columnTypes);
 }
 
-int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, const QPageRanges& ranges, QString* error)
+int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, const QPageRanges& ranges, QString* error,
+                              bool columnTypes)
 {
     const CAppState& app = CAppState::Get();
     const int32_t pw = app.PageWidth();
@@ -130,6 +134,7 @@ int CDiagramImage::PrintPages(CKorvoDoc& doc, QPagedPaintDevice& device, const Q
     // that meet it.
     CKorvoDC dc(nullptr, dpi, true);
     dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dpi));
+    dc.ShowColumnTypes(columnTypes ? &doc : nullptr);
     MeasureTables(doc, dc);
     const QString refusal = PrintRefusal(doc);
     if (!refusal.isEmpty()) {
@@ -186,7 +191,8 @@ CDiagramImage::Format CDiagramImage::FormatNamed(const QString& name)
     return Format::Unknown;
 }
 
-QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QString& title, QByteArray& bytes)
+QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QString& title, QByteArray& bytes,
+                              bool columnTypes)
 {
     if (format == Format::Unknown)
         return QStringLiteral("no picture format chosen");
@@ -194,13 +200,14 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         return QStringLiteral("the resolution must be from 1 to 2400 dots per inch");
     QString error;
     const QFont font = format == Format::Pdf ? QFont() : CKorvoDC::MakeFont(doc.m_logFont, dpi);
-    const QSize size = format == Format::Pdf ? QSize() : PictureSize(doc, dpi, font, error);
+    const QSize size = format == Format::Pdf ? QSize() : PictureSize(doc, dpi, font, columnTypes, error);
     if (!error.isEmpty())
         return error;
     if (format == Format::Pdf) {
         // Refused before the file is touched, like a picture too large to make.
         CKorvoDC dc(nullptr, std::max(dpi, kPdfDpi), true);
         dc.SelectFont(CKorvoDC::MakeFont(doc.m_logFont, dc.Dpi()));
+        dc.ShowColumnTypes(columnTypes ? &doc : nullptr);
         MeasureTables(doc, dc);
         error = PrintRefusal(doc);
         if (!error.isEmpty())
@@ -220,7 +227,7 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         image.setDotsPerMeterY(dotsPerMeter);
         {
             QPainter painter(&image);
-            DrawPicture(doc, painter, dpi, font, size);
+            DrawPicture(doc, painter, dpi, font, size, columnTypes);
         }
         if (!image.save(&buffer, "PNG") && !buffer.Failed())
             return QStringLiteral("the PNG encoder failed");
@@ -236,7 +243,7 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         QPainter painter;
         if (!painter.begin(&svg))
             return QStringLiteral("cannot start the SVG");
-        DrawPicture(doc, painter, dpi, font, size);
+        DrawPicture(doc, painter, dpi, font, size, columnTypes);
         painter.end();
         break;
     }
@@ -245,7 +252,7 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
         pdf.setResolution(std::max(dpi, kPdfDpi));
         pdf.setTitle(title);
         pdf.setPageLayout(PageLayout());
-        if (PrintPages(doc, pdf, 1, INT_MAX, &error) == 0 && !buffer.Failed())
+        if (PrintPages(doc, pdf, 1, INT_MAX, &error, columnTypes) == 0 && !buffer.Failed())
             return error.isEmpty() ? QStringLiteral("cannot start the PDF") : error;
         break;
     }
@@ -258,14 +265,14 @@ QString CDiagramImage::Render(CKorvoDoc& doc, Format format, int dpi, const QStr
     return QString();
 }
 
-QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi, Format format)
+QString CDiagramImage::Write(CKorvoDoc& doc, const QString& path, int dpi, Format format, bool columnTypes)
 {
     if (format == Format::Unknown)
         format = FormatOf(path);
     if (format == Format::Unknown)
         return QStringLiteral("'%1' is no .png, .svg or .pdf file name").arg(path);
     QByteArray bytes;
-    const QString error = Render(doc, format, dpi, QFileInfo(path).completeBaseName(), bytes);
+    const QString error = Render(doc, format, dpi, QFileInfo(path).completeBaseName(), bytes, columnTypes);
     if (!error.isEmpty())
         return error;
     const FileResult written =

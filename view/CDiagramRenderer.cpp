@@ -14,6 +14,18 @@ namespace {
 constexpr int32_t kCoordMin = -32767;
 constexpr int32_t kCoordMax = 32768;
 
+// Zoomed out, the range widens with the window's reach in twips, so that
+// what the window shows is drawn; it stays the same number of pixels.
+int64_t CoordReach(const CKorvoDC& dc, int32_t limit)
+{
+    return dc.Zoom() < 100 ? int64_t(limit) * 100 / dc.Zoom() : limit;
+}
+
+// Text is drawn while a line of it is at least this many pixels high
+// (Arial's letters are then about five pixels tall); zoomed out further,
+// tables are boxes and relations lines.
+constexpr int64_t kMinTextPixels = 7;
+
 int32_t MidOf(const std::vector<int32_t>& ys)
 {
     auto [lo, hi] = std::minmax_element(ys.begin(), ys.end());
@@ -44,13 +56,27 @@ bool Meets(const Box& box, const CRect& area)
 CRect DrawingArea(const CKorvoDC& dc)
 {
     const CRect rc = dc.ClientRectLogical();
-    const int32_t pixel = 1440 / dc.Dpi() + 1;
+    const int32_t pixel = Saturate(int64_t(kTwipsPerInch) * 100 / (int64_t(dc.Dpi()) * dc.Zoom()) + 1);
     return CRect{rc.left - pixel, rc.top + pixel, rc.right + pixel, rc.bottom - pixel};
 }
 
 CRect ToRect(int64_t left, int64_t top, int64_t right, int64_t bottom)
 {
     return CRect{Saturate(left), Saturate(top), Saturate(right), Saturate(bottom)};
+}
+
+// Whether any part of the relation can reach the drawing area (the client
+// area, the page or the picture). Every segment, dot and mark lies within a
+// stub, a dot and a mark of the two tables' boxes (sizes as measured when the
+// tables were last drawn), so a relation whose box is outside cannot show and
+// costs no row lookups.
+bool MayBeVisible(const CKorvoDC& dc, const CRelation& relation, CPoint origin, int32_t reach)
+{
+    const Box S = TableBox(*relation.m_pSource, origin);
+    const Box D = TableBox(*relation.m_pDest, origin);
+    const Box both{std::min(S.left, D.left) - reach, std::max(S.top, D.top) + reach,
+                   std::max(S.right, D.right) + reach, std::min(S.bottom, D.bottom) - reach};
+    return Meets(both, DrawingArea(dc));
 }
 
 } // namespace
@@ -85,12 +111,24 @@ void CDiagramRenderer::DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32
     dc.SetPenColor(Qt::black);
 }
 
+bool CDiagramRenderer::ShowsText(const CKorvoDC& dc)
+{
+    if (dc.IsPrinting() || dc.Zoom() >= 100)
+        return true;
+    // Unrounded: line height x dpi x zoom against the threshold x 144000.
+    return int64_t(dc.GetLineHeight()) * dc.Dpi() * dc.Zoom() >= kMinTextPixels * kTwipsPerInch * 100;
+}
+
 void CDiagramRenderer::DrawTablesAndRelations(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin)
 {
     if (dc.IsPrinting()) {
         for (auto& table : doc.m_tables)
             table->Measure(dc);
         DrawBackToFront(dc, doc, origin);
+        return;
+    }
+    if (!ShowsText(dc)) {
+        DrawOverview(dc, doc, origin);
         return;
     }
     for (auto& table : doc.m_tables) {
@@ -118,6 +156,78 @@ void CDiagramRenderer::DrawBackToFront(CKorvoDC& dc, CKorvoDoc& doc, CPoint orig
     for (auto it = doc.m_tables.rbegin(); it != doc.m_tables.rend(); ++it)
         if (Meets(TableBox(**it, origin), area))
             DrawTable(dc, **it, origin);
+}
+
+// Zoomed out too far to read: every table a white box with a one-pixel
+// frame, every relation the line of its route (the one hit tests use),
+// painted back to front as on paper, each kind in one drawing call so that
+// ten thousand tables paint at once. Selection marks keep their size and
+// lie over the lines and boxes.
+void CDiagramRenderer::DrawOverview(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin)
+{
+    for (auto& table : doc.m_tables)
+        table->Measure(dc);
+    const CRect area = DrawingArea(dc);
+    const int32_t hw = dc.ScreenLength(m_nHandleWidth);
+    const int32_t hh = dc.ScreenLength(m_nHandleHeight);
+    const int32_t reach = m_nStubLength + hw;
+    auto mark = [&](CPoint c) {
+        dc.InvertRect(ToRect(int64_t(c.x) - hw / 2, int64_t(c.y) + hh / 2, int64_t(c.x) + hw / 2,
+                             int64_t(c.y) - hh / 2));
+    };
+
+    std::vector<CPoint> lines;
+    std::vector<CPoint> relationMarks;
+    for (auto& relation : doc.m_relations) {
+        if (relation->m_sourceColumns.empty() || relation->m_destColumns.empty())
+            continue;
+        if (!MayBeVisible(dc, *relation, origin, reach))
+            continue;
+        // Every table was measured just now: rows need no second measure.
+        std::vector<CPoint> route = Route(*relation, [](KorvoTableView& table, const CColumn* column) {
+            const int index = table.IndexOfColumn(column);
+            return index < 0 ? -1 : table.RowCentreY(index);
+        });
+        for (CPoint& p : route)
+            p = p - origin;
+        bool visible = false;
+        for (size_t i = 0; i + 1 < route.size(); ++i) {
+            if (IsPolylineVisible(dc, &route[i], 2)) {
+                lines.push_back(route[i]);
+                lines.push_back(route[i + 1]);
+                visible = true;
+            }
+        }
+        if (relation->m_bSelected && visible) {
+            const size_t first = route.size() == 4 ? 1 : 0;
+            relationMarks.push_back(route[first]);
+            relationMarks.push_back(route[first + 1]);
+        }
+    }
+    dc.SetPenColor(Qt::black);
+    dc.Lines(lines);
+    for (const CPoint& c : relationMarks)
+        mark(c);
+
+    std::vector<CRect> boxes;
+    std::vector<CPoint> tableMarks;
+    for (auto it = doc.m_tables.rbegin(); it != doc.m_tables.rend(); ++it) {
+        KorvoTableView& table = **it;
+        const Box box = TableBox(table, origin);
+        if (!Meets(box, area))
+            continue;
+        const int32_t L = Saturate(box.left), T = Saturate(box.top), R = Saturate(box.right),
+                      B = Saturate(box.bottom);
+        CPoint outline[5] = {{L, T}, {L, B}, {R, B}, {R, T}, {L, T}};
+        if (!IsPolylineVisible(dc, outline, 5))
+            continue;
+        boxes.push_back(CRect{L, T, R, B});
+        if (table.m_bSelected)
+            tableMarks.insert(tableMarks.end(), {CPoint{L, T}, CPoint{R, T}, CPoint{R, B}, CPoint{L, B}});
+    }
+    dc.Boxes(boxes, Qt::white, Qt::black);
+    for (const CPoint& c : tableMarks)
+        mark(c);
 }
 
 bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint origin)
@@ -157,6 +267,9 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
     const int32_t textLeft = L + hp / 2 + lh / 2;
     const int32_t textRight = R - hp / 2;
     int64_t top = int64_t(T) - vp / 4 - vp / 2 - lh;
+    const bool types = dc.ShowsColumnTypes();
+    const KorvoTableView::TypeColumns typeColumns =
+        types ? table.LayOutTypeColumns(dc, lh) : KorvoTableView::TypeColumns();
     dc.SetPenColor(Qt::black);
     dc.SetBrushColor(QColor(Qt::white));
     for (const auto& column : table.m_def.m_columns) {
@@ -168,18 +281,36 @@ bool CDiagramRenderer::DrawTable(CKorvoDC& dc, KorvoTableView& table, CPoint ori
             if (column->m_bPrimaryKey)
                 DrawKeySymbol(dc, CRect{text.left - lh / 2, text.top - lh / 4, text.left, text.bottom + lh / 4});
             dc.DrawText(column->m_strName, text, Qt::AlignLeft | Qt::AlignVCenter);
+            if (types)
+                DrawTypeAndMarks(dc, *column, text, typeColumns);
         }
         top = bottom;
     }
 
     if (table.m_bSelected && !dc.IsPrinting()) {
-        const int32_t hw = table.m_nHandleWidth;
-        const int32_t hh = table.m_nHandleHeight;
+        const int32_t hw = dc.ScreenLength(table.m_nHandleWidth);
+        const int32_t hh = dc.ScreenLength(table.m_nHandleHeight);
         const CPoint corners[4] = {{L, T}, {R, T}, {R, B}, {L, B}};
         for (const CPoint& c : corners)
             dc.InvertRect(CRect{c.x - hw / 2, c.y + hh / 2, c.x + hw / 2, c.y - hh / 2});
     }
     return true;
+}
+
+// The type, then the marks, each in its own column after the names, in a
+// grey that sets them apart from the names.
+void CDiagramRenderer::DrawTypeAndMarks(CKorvoDC& dc, const CColumn& column, const CRect& text,
+                                        const KorvoTableView::TypeColumns& columns)
+{
+    const QColor grey(96, 96, 96);
+    if (!column.m_strType.empty())
+        dc.DrawText(column.m_strType, CRect{Saturate(int64_t(text.left) + columns.typeX), text.top, text.right,
+                                            text.bottom},
+                    Qt::AlignLeft | Qt::AlignVCenter, grey);
+    const std::string marks = KorvoTableView::ColumnMarks(column, dc.RelationSides(column));
+    if (!marks.empty())
+        dc.DrawText(marks, CRect{Saturate(int64_t(text.left) + columns.marksX), text.top, text.right, text.bottom},
+                    Qt::AlignLeft | Qt::AlignVCenter, grey);
 }
 
 void CDiagramRenderer::DrawKeySymbol(CKorvoDC& dc, const CRect& box)
@@ -193,7 +324,7 @@ void CDiagramRenderer::DrawKeySymbol(CKorvoDC& dc, const CRect& box)
     dc.Line(CPoint{l + w / 2, t + h / 4 + h / 2}, CPoint{l + w / 4 + w / 2, t + h / 4 + h / 2});
 }
 
-CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRelation& relation)
+CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CRelation& relation, const RowLookup& rowY)
 {
     KorvoTableView& S = *relation.m_pSource;
     KorvoTableView& D = *relation.m_pDest;
@@ -201,9 +332,9 @@ CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRela
     RelationEnds e{};
 
     for (CColumn* column : relation.m_sourceColumns)
-        e.yS.push_back(S.GetColumnRowY(dc, column));
+        e.yS.push_back(rowY(S, column));
     for (CColumn* column : relation.m_destColumns)
-        e.yD.push_back(D.GetColumnRowY(dc, column));
+        e.yD.push_back(rowY(D, column));
 
     // The lines leave the source on the side facing the destination.
     const int64_t sx = S.m_x, dx = D.m_x, stub = m_nStubLength;
@@ -226,27 +357,15 @@ CDiagramRenderer::RelationEnds CDiagramRenderer::ComputeEnds(CKorvoDC& dc, CRela
     return e;
 }
 
-// Whether any part of the relation can reach the drawing area (the client
-// area, the page or the picture). Every segment, dot and mark lies within a
-// stub, a dot and a mark of the two tables' boxes (sizes as measured when the
-// tables were last drawn), so a relation whose box is outside cannot show and
-// costs no row lookups.
-static bool MayBeVisible(const CKorvoDC& dc, const CRelation& relation, CPoint origin, int32_t reach)
-{
-    const Box S = TableBox(*relation.m_pSource, origin);
-    const Box D = TableBox(*relation.m_pDest, origin);
-    const Box both{std::min(S.left, D.left) - reach, std::max(S.top, D.top) + reach,
-                   std::max(S.right, D.right) + reach, std::min(S.bottom, D.bottom) - reach};
-    return Meets(both, DrawingArea(dc));
-}
-
 void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint origin)
 {
     if (relation.m_sourceColumns.empty() || relation.m_destColumns.empty())
         return;
-    if (!MayBeVisible(dc, relation, origin, m_nStubLength + m_nDotSize + m_nHandleWidth))
+    const int32_t hw = dc.ScreenLength(m_nHandleWidth);
+    const int32_t hh = dc.ScreenLength(m_nHandleHeight);
+    if (!MayBeVisible(dc, relation, origin, m_nStubLength + m_nDotSize + hw))
         return;
-    const RelationEnds e = ComputeEnds(dc, relation);
+    const RelationEnds e = ComputeEnds(relation, MeasuredRows(dc));
     const int32_t r = m_nDotSize / 2;
 
     dc.SetPenColor(Qt::black);
@@ -274,12 +393,21 @@ void CDiagramRenderer::DrawRelation(CKorvoDC& dc, CRelation& relation, CPoint or
 
     if (relation.m_bSelected && !dc.IsPrinting() && midVisible) {
         for (const CPoint& c : mid)
-            dc.InvertRect(CRect{c.x - m_nHandleWidth / 2, c.y + m_nHandleHeight / 2, c.x + m_nHandleWidth / 2,
-                                c.y - m_nHandleHeight / 2});
+            dc.InvertRect(CRect{c.x - hw / 2, c.y + hh / 2, c.x + hw / 2, c.y - hh / 2});
     }
 }
 
+CDiagramRenderer::RowLookup CDiagramRenderer::MeasuredRows(CKorvoDC& dc)
+{
+    return [&dc](KorvoTableView& table, const CColumn* column) { return table.GetColumnRowY(dc, column); };
+}
+
 std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& relation)
+{
+    return Route(relation, MeasuredRows(dc));
+}
+
+std::vector<CPoint> CDiagramRenderer::Route(CRelation& relation, const RowLookup& rowY)
 {
     KorvoTableView& S = *relation.m_pSource;
     KorvoTableView& D = *relation.m_pDest;
@@ -288,8 +416,8 @@ std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& 
 
     const int64_t sx = S.m_x, dx = D.m_x;
     if (relation.m_sourceColumns.size() == 1 && relation.m_destColumns.size() == 1) {
-        const int32_t yS = S.GetColumnRowY(dc, relation.m_sourceColumns[0]);
-        const int32_t yD = D.GetColumnRowY(dc, relation.m_destColumns[0]);
+        const int32_t yS = rowY(S, relation.m_sourceColumns[0]);
+        const int32_t yD = rowY(D, relation.m_destColumns[0]);
         if (sx + S.m_cx / 2 >= dx) {
             route.push_back({S.m_x, yS});
             route.push_back({Saturate(sx - stub), yS});
@@ -309,7 +437,7 @@ std::vector<CPoint> CDiagramRenderer::GetRelationRoute(CKorvoDC& dc, CRelation& 
 
     if (relation.m_sourceColumns.empty() || relation.m_destColumns.empty())
         return route;
-    const RelationEnds e = ComputeEnds(dc, relation);
+    const RelationEnds e = ComputeEnds(relation, rowY);
     route.push_back({e.jS, e.midS});
     if (dx + D.m_cx / 2 < sx)
         route.push_back({Saturate(dx + D.m_cx + stub), e.midD});
@@ -363,9 +491,10 @@ bool CDiagramRenderer::IsPolylineVisible(const CKorvoDC& dc, const CPoint* point
     if (dc.IsPrinting())
         return true;
     const CRect rc = dc.ClientRectLogical(); // top above bottom
+    const int64_t low = CoordReach(dc, kCoordMin);
+    const int64_t high = CoordReach(dc, kCoordMax);
     for (int i = 0; i < count; ++i) {
-        if (points[i].x < kCoordMin || points[i].x > kCoordMax || points[i].y < kCoordMin ||
-            points[i].y > kCoordMax)
+        if (points[i].x < low || points[i].x > high || points[i].y < low || points[i].y > high)
             return false;
     }
     auto inside = [&](CPoint p) { return p.x >= rc.left && p.x <= rc.right && p.y <= rc.top && p.y >= rc.bottom; };

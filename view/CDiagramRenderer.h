@@ -1,15 +1,16 @@
 #pragma once
 
 #include "Geometry.h"
+#include "KorvoTableView.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class CColumn;
 class CKorvoDC;
 class CKorvoDoc;
 class CRelation;
-class KorvoTableView;
 
 // Draws a diagram on a CKorvoDC: page grid, table boxes, relation lines and
 // selection marks, and answers the geometric questions that hit tests and
@@ -20,8 +21,12 @@ public:
     virtual ~CDiagramRenderer() = default;
 
     // Tables in document order (earlier ones cover later ones), then the
-    // relations, which pass behind the tables. No grid here.
+    // relations, which pass behind the tables. No grid here. Zoomed out so
+    // far that text cannot be read, boxes and lines only.
     void DrawTablesAndRelations(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+    // Whether text is drawn on dc: always at actual size and larger, on
+    // paper and in pictures; zoomed out while a line is 7 pixels or more.
+    static bool ShowsText(const CKorvoDC& dc);
     // The right and bottom edge of every page area of the canvas.
     void DrawPageGrid(CKorvoDC& dc, const CRect& rectCanvas, int32_t pw, int32_t ph, CPoint origin);
 
@@ -56,10 +61,19 @@ public:
 
 private:
     void DrawBackToFront(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+    void DrawOverview(CKorvoDC& dc, CKorvoDoc& doc, CPoint origin);
+    static void DrawTypeAndMarks(CKorvoDC& dc, const CColumn& column, const CRect& text,
+                                 const KorvoTableView::TypeColumns& columns);
+
+    // The logical y of a column's row in its table.
+    using RowLookup = std::function<int32_t(KorvoTableView&, const CColumn*)>;
+    // Rows found by measuring the table first, as hit tests and drawing do.
+    static RowLookup MeasuredRows(CKorvoDC& dc);
+    std::vector<CPoint> Route(CRelation& relation, const RowLookup& rowY);
 
     struct RelationEnds {
         int32_t eS, jS, midS, eD, jD, midD;
         std::vector<int32_t> yS, yD;
     };
-    RelationEnds ComputeEnds(CKorvoDC& dc, CRelation& relation);
+    RelationEnds ComputeEnds(CRelation& relation, const RowLookup& rowY);
 };

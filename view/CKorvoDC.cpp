@@ -1,5 +1,6 @@
 #include "CKorvoDC.h"
 
+#include "CKorvoDoc.h"
 #include "ModelText.h"
 #include "TextEncoding.h"
 
@@ -20,6 +21,9 @@ int32_t MulDivRound(int64_t a, int64_t b, int64_t c)
     int64_t q = (std::llabs(n) + c / 2) / c;
     return Saturate(n < 0 ? -q : q);
 }
+
+// The denominator of the mapping: twips per inch times 100 percent.
+constexpr int64_t kScaleDenominator = int64_t(kTwipsPerInch) * 100;
 
 // Device rectangles are cut to this many pixels either side of the origin:
 // whatever can be seen lies well inside, and the painting engines keep their
@@ -96,6 +100,40 @@ void CKorvoDC::SelectFont(const QFont& font)
         m_pPainter->setFont(m_font);
 }
 
+void CKorvoDC::SetZoom(int percent)
+{
+    m_nZoom = std::max(percent, 1);
+}
+
+int32_t CKorvoDC::ScreenLength(int32_t length) const
+{
+    return m_nZoom < 100 ? Saturate(int64_t(length) * 100 / m_nZoom) : length;
+}
+
+void CKorvoDC::ShowColumnTypes(const CKorvoDoc* doc)
+{
+    m_pTypesDoc = doc;
+    m_relationSides.reset();
+}
+
+unsigned CKorvoDC::RelationSides(const CColumn& column) const
+{
+    if (!m_pTypesDoc)
+        return 0;
+    if (!m_relationSides || m_nRelationsSeen != m_pTypesDoc->m_relations.size()) {
+        m_relationSides.emplace();
+        m_nRelationsSeen = m_pTypesDoc->m_relations.size();
+        for (const auto& relation : m_pTypesDoc->m_relations) {
+            for (const CColumn* source : relation->m_sourceColumns)
+                (*m_relationSides)[source] |= kRelationSource;
+            for (const CColumn* dest : relation->m_destColumns)
+                (*m_relationSides)[dest] |= kRelationDestination;
+        }
+    }
+    const auto found = m_relationSides->find(&column);
+    return found == m_relationSides->end() ? 0 : found->second;
+}
+
 void CKorvoDC::SetPainter(QPainter* painter)
 {
     if (m_pPainter && m_bClipping)
@@ -115,7 +153,8 @@ void CKorvoDC::SetClientRect(const QRect& rect)
 CRect CKorvoDC::ClientRectLogical() const
 {
     // Truncating conversion, as the view's logical-rectangle conversion does.
-    auto toLog = [this](int32_t v) { return static_cast<int32_t>(int64_t(v) * kTwipsPerInch / m_nDpi); };
+    const int64_t scale = int64_t(m_nDpi) * m_nZoom;
+    auto toLog = [scale](int32_t v) { return Saturate(int64_t(v) * kScaleDenominator / scale); };
     QRect r = m_rectClient;
     return CRect{toLog(r.left()), -toLog(r.top()), toLog(r.left() + r.width()), -toLog(r.top() + r.height())};
 }
@@ -154,28 +193,32 @@ int32_t CKorvoDC::GetLineHeight() const
     return MulDivRound(m_metrics->height(), kTwipsPerInch, m_nDpi);
 }
 
+// At actual size the scale is dpi x 100 over 1440 x 100, which rounds
+// exactly as dpi over 1440 does.
 CPoint CKorvoDC::LPtoDP(CPoint pt) const
 {
-    return CPoint{MulDivRound(pt.x, m_nDpi, kTwipsPerInch),
-                  MulDivRound(-int64_t(pt.y), m_nDpi, kTwipsPerInch)};
+    const int64_t scale = int64_t(m_nDpi) * m_nZoom;
+    return CPoint{MulDivRound(pt.x, scale, kScaleDenominator), MulDivRound(-int64_t(pt.y), scale, kScaleDenominator)};
 }
 
 CPoint CKorvoDC::DPtoLP(CPoint pt) const
 {
-    return CPoint{MulDivRound(pt.x, kTwipsPerInch, m_nDpi),
-                  MulDivRound(-int64_t(pt.y), kTwipsPerInch, m_nDpi)};
+    const int64_t scale = int64_t(m_nDpi) * m_nZoom;
+    return CPoint{MulDivRound(pt.x, kScaleDenominator, scale), MulDivRound(-int64_t(pt.y), kScaleDenominator, scale)};
 }
 
 CSize CKorvoDC::LPtoDP(CSize size) const
 {
-    return CSize{MulDivRound(std::abs(int64_t(size.cx)), m_nDpi, kTwipsPerInch),
-                 MulDivRound(std::abs(int64_t(size.cy)), m_nDpi, kTwipsPerInch)};
+    const int64_t scale = int64_t(m_nDpi) * m_nZoom;
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), scale, kScaleDenominator),
+                 MulDivRound(std::abs(int64_t(size.cy)), scale, kScaleDenominator)};
 }
 
 CSize CKorvoDC::DPtoLP(CSize size) const
 {
-    return CSize{MulDivRound(std::abs(int64_t(size.cx)), kTwipsPerInch, m_nDpi),
-                 MulDivRound(std::abs(int64_t(size.cy)), kTwipsPerInch, m_nDpi)};
+    const int64_t scale = int64_t(m_nDpi) * m_nZoom;
+    return CSize{MulDivRound(std::abs(int64_t(size.cx)), kScaleDenominator, scale),
+                 MulDivRound(std::abs(int64_t(size.cy)), kScaleDenominator, scale)};
 }
 
 CRect CKorvoDC::LPtoDP(const CRect& rect) const
@@ -216,7 +259,44 @@ void CKorvoDC::FillSolidRect(const CRect& rect, const QColor& color)
 {
     if (!m_pPainter)
         return;
-    m_pPainter->fillRect(ToQRect(LPtoDP(rect)), color);
+    QRect device = ToQRect(LPtoDP(rect));
+    // Zoomed out, a frame band of 15 twips covers less than a pixel and may
+    // round away; it keeps one pixel so that no frame goes missing.
+    if (m_nZoom < 100) {
+        if (device.width() == 0 && rect.left != rect.right)
+            device.setWidth(1);
+        if (device.height() == 0 && rect.top != rect.bottom)
+            device.setHeight(1);
+    }
+    m_pPainter->fillRect(device, color);
+}
+
+void CKorvoDC::Lines(const std::vector<CPoint>& ends)
+{
+    if (!m_pPainter)
+        return;
+    QList<QLine> lines;
+    lines.reserve(qsizetype(ends.size() / 2));
+    for (size_t i = 0; i + 1 < ends.size(); i += 2) {
+        const CPoint a = LPtoDP(ends[i]);
+        const CPoint b = LPtoDP(ends[i + 1]);
+        lines.append(QLine(a.x, a.y, b.x, b.y));
+    }
+    m_pPainter->setPen(QPen(m_penColor, 0));
+    m_pPainter->drawLines(lines);
+}
+
+void CKorvoDC::Boxes(const std::vector<CRect>& boxes, const QColor& fill, const QColor& frame)
+{
+    if (!m_pPainter)
+        return;
+    // Solid fills are the raster engine's fastest shape: the frame colour
+    // over the whole box, then the fill inside a pixel of it.
+    for (const CRect& box : boxes) {
+        const QRect r = ToQRect(LPtoDP(box));
+        m_pPainter->fillRect(r, frame);
+        m_pPainter->fillRect(r.adjusted(1, 1, -1, -1), fill);
+    }
 }
 
 void CKorvoDC::Ellipse(const CRect& box)
@@ -241,12 +321,27 @@ void CKorvoDC::InvertRect(const CRect& rect)
     m_pPainter->setCompositionMode(old);
 }
 
-void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment)
+void CKorvoDC::DrawText(std::string_view text, const CRect& box, int alignment, const QColor& color)
 {
     if (!m_pPainter)
         return;
-    m_pPainter->setPen(QPen(Qt::black, 0));
-    m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, ModelToQString(text));
+    m_pPainter->setPen(QPen(color, 0));
+    if (m_nZoom == 100) {
+        m_pPainter->drawText(ToQRect(LPtoDP(box)), alignment | Qt::TextSingleLine, ModelToQString(text));
+        return;
+    }
+    // Zoomed, the text is laid out as at actual size, in the font the
+    // tables were measured with, and scaled: it takes the same share of its
+    // box at every zoom, so names, types and marks never run into each
+    // other or out of the box.
+    const qreal scale = qreal(m_nZoom) / 100;
+    const QRectF device(ToQRect(LPtoDP(box)));
+    const QRectF actual(device.left() / scale, device.top() / scale, device.width() / scale,
+                        device.height() / scale);
+    m_pPainter->save();
+    m_pPainter->scale(scale, scale);
+    m_pPainter->drawText(actual, alignment | Qt::TextSingleLine, ModelToQString(text));
+    m_pPainter->restore();
 }
 
 void CKorvoDC::ExcludeClipRect(const CRect& rect)

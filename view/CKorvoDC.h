@@ -16,15 +16,19 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
+class CKorvoDoc;
 class QPainter;
 
 // A drawing surface in the canvas's logical units: twips, y up, mapped to the
-// device at its own resolution (the screen's dpiX, or the printer's). Shapes
-// are converted to device pixels and drawn without antialiasing, so one
-// logical unit lands exactly where the mapping puts it: at 96 dpi, 15 units
-// are one pixel. The same surface measures text with the diagram font, so
-// layout and drawing always agree.
+// device at its own resolution (the screen's dpiX, or the printer's) times
+// the window's zoom. Shapes are converted to device pixels and drawn without
+// antialiasing, so one logical unit lands exactly where the mapping puts it:
+// at 96 dpi and actual size, 15 units are one pixel. The same surface
+// measures text with the diagram font made for the resolution alone, so
+// layout and drawing always agree and table sizes do not change with the
+// zoom; zoomed, text is drawn in that font scaled.
 class CKorvoDC : public CMeasureSurface {
 public:
     // painter may be null for a surface that only measures and converts.
@@ -49,6 +53,18 @@ public:
     void SelectFont(const QFont& font);
     const QFont& Font() const { return m_font; }
 
+    // Device pixels per logical unit are Dpi() x Zoom() / (1440 x 100).
+    void SetZoom(int percent);
+    int Zoom() const { return m_nZoom; }
+    // Zoomed out, the logical length that covers as many pixels as length
+    // covers at actual size; otherwise length. Selection marks never shrink
+    // below their actual size on screen, and grow when zoomed in.
+    int32_t ScreenLength(int32_t length) const;
+
+    // Column rows show each column's type and marks; the relations of doc
+    // say which columns take part in one. Null: names only (the default).
+    void ShowColumnTypes(const CKorvoDoc* doc);
+
     // Draws from now on with painter (may be null), in the selected font.
     void SetPainter(QPainter* painter);
     int Dpi() const { return m_nDpi; }
@@ -70,6 +86,8 @@ public:
     CPoint DPtoLP(CPoint pt) const override;
     CSize LPtoDP(CSize size) const override;
     CSize DPtoLP(CSize size) const;
+    bool ShowsColumnTypes() const override { return m_pTypesDoc != nullptr; }
+    unsigned RelationSides(const CColumn& column) const override;
     // Converts the four edges; the result is in device orientation as given
     // (not normalised).
     CRect LPtoDP(const CRect& rect) const;
@@ -80,11 +98,15 @@ public:
     void SetBrushColor(const std::optional<QColor>& color);
     void Line(CPoint from, CPoint to);
     void FillSolidRect(const CRect& rect, const QColor& color);
+    // Many shapes in one drawing call, in order: segments given as pairs
+    // of end points, and boxes filled with fill inside a one-pixel frame.
+    void Lines(const std::vector<CPoint>& ends);
+    void Boxes(const std::vector<CRect>& boxes, const QColor& fill, const QColor& frame);
     void Ellipse(const CRect& box);
     void InvertRect(const CRect& rect);
     // Single-line text in a box, aligned with Qt alignment flags; the text is
     // the model's UTF-8 text, drawn with fallback fonts for missing glyphs.
-    void DrawText(std::string_view text, const CRect& box, int alignment);
+    void DrawText(std::string_view text, const CRect& box, int alignment, const QColor& color = Qt::black);
 
     // Clip region: starts as the client rectangle; exclusions accumulate.
     void ExcludeClipRect(const CRect& rect);
@@ -97,8 +119,14 @@ public:
 private:
     QPainter* m_pPainter;
     int m_nDpi;
+    int m_nZoom = 100;
     bool m_bPrinting;
     QFont m_font;
+    const CKorvoDoc* m_pTypesDoc = nullptr;
+    // Filled on the first question, and again when relations were added or
+    // removed since: which relation sides each column is on.
+    mutable std::optional<std::unordered_map<const CColumn*, unsigned>> m_relationSides;
+    mutable size_t m_nRelationsSeen = 0;
     std::optional<QFontMetrics> m_metrics;
     std::optional<QFontMetricsF> m_metricsF;
     // Advance of every Latin-1 character: such text is measured by summing,

@@ -67,6 +67,8 @@ void CKorvoView::OnPrepareDC(CKorvoDC& dc)
     if (!m_pFont)
         m_pFont = std::make_unique<QFont>(CKorvoDC::MakeFont(GetDocument()->m_logFont, dc.Dpi()));
     dc.SelectFont(*m_pFont);
+    if (CAppState::Get().m_bShowColumnTypes)
+        dc.ShowColumnTypes(GetDocument());
 }
 
 void CKorvoView::ResetFont()
@@ -137,7 +139,7 @@ bool CKorvoView::PrintTo(QPrinter& printer)
     if (printer.printRange() == QPrinter::PageRange)
         ranges = printer.pageRanges();
     QString error;
-    if (CDiagramImage::PrintPages(*GetDocument(), printer, ranges, &error) > 0)
+    if (CDiagramImage::PrintPages(*GetDocument(), printer, ranges, &error, CAppState::Get().m_bShowColumnTypes) > 0)
         return true;
     if (!error.isEmpty())
         KorvoMessageBox(this, error.left(1).toUpper() + error.mid(1) + QLatin1Char('.'), QMessageBox::Warning);
@@ -250,7 +252,9 @@ void CKorvoView::OnExportImage()
     if (path.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX());
+    // The picture is made at actual size, whatever this window's zoom.
+    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX(), CDiagramImage::Format::Unknown,
+                                               CAppState::Get().m_bShowColumnTypes);
     QApplication::restoreOverrideCursor();
     // The picture measured the tables at its own resolution; the screen's
     // sizes come back with the repaint.
@@ -264,10 +268,11 @@ void CKorvoView::OnExportSQL()
     // Korvo's own script is the first filter and the one shown; the filter
     // chosen picks the dialect.
     QString filter;
-    const QString path = CModalSeam::Get().GetSaveFileName(this, tr("Export SQL"),
-                                                           SqlExportFilters().join(QStringLiteral(";;")),
-                                                           QStringLiteral("sql"), QString(), &filter);
+    const QString path = CModalSeam::Get().GetSaveFileName(
+        this, tr("Export SQL"), SqlExportFilters().join(QStringLiteral(";;")), QStringLiteral("sql"),
+        CAppState::Get().StartFolder(CAppState::Folder::ExportSql), &filter);
     if (path.isEmpty())
         return;
+    CAppState::Get().RememberFolder(CAppState::Folder::ExportSql, path);
     ExportSqlScript(path, SqlExportDialect(filter));
 }

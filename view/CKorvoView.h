@@ -42,6 +42,27 @@ public:
     // Forgets the cached drawing font so the next preparation rebuilds it.
     void ResetFont();
 
+    // Zoom, in percent of actual size: from kMinZoom to kMaxZoom.
+    static constexpr int kMinZoom = 10;
+    static constexpr int kMaxZoom = 400;
+    // The next of the steps Zoom In, Zoom Out and the wheel go through, above
+    // (direction > 0) or below zoom; zoom itself at either end.
+    static int NextZoomStep(int zoom, int direction);
+    // Zooms to percent (brought into range), keeping the canvas point under
+    // anchor, a viewport position, where it is on screen.
+    void ZoomTo(int percent, QPoint anchor);
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomActualSize();
+    // The zoom at which every table fits the window, the tables centred.
+    void OnZoomFit();
+    // Edit > Find Table: the table chosen in the type-ahead list is centred
+    // in the window and becomes the only selection.
+    void OnEditFind();
+    // Scrolls table to the middle of the window (its top at the top when it
+    // is taller than the window) and selects it alone.
+    void ShowTable(KorvoTableView* table);
+
     // Printing.
     int OnPreparePrinting() const;
     // Prints the pages the printer's range lists (all pages when none is set),
@@ -98,8 +119,8 @@ public:
     QTimer m_timerAutoScroll; // timer 101: 125 ms while the window lives
 
 signals:
-    // The selection, the tool or the document changed: command states may
-    // have to be refreshed.
+    // The selection, the tool, the zoom or the document changed: command
+    // states and the zoom shown may have to be refreshed.
     void CommandStateChanged();
 
 protected:
@@ -112,6 +133,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    // Ctrl+wheel zooms around the pointer; the plain wheel scrolls.
+    void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
@@ -146,8 +169,13 @@ private:
     // Ends a drag whose table or column an edit has removed.
     void EndDragOnRemoval();
     void ClearSelection(bool tables, bool relations);
+    // Scrolls the logical point to the middle of the window, as far as the
+    // canvas allows.
+    void CentreOn(CPoint logical);
     KorvoTableView* TakeContextTable();
     CRelation* TakeContextRelation();
 
     CDocumentHost* m_pHost;
+    // Wheel turns not yet worth a zoom step (a notch is 120).
+    int m_nWheelDelta = 0;
 };

@@ -34,10 +34,10 @@ CPoint DevicePoint(const QMouseEvent* event)
 }
 
 // Device offset to logical units as a size: rounded to the nearest unit,
-// sign kept, y not flipped.
-int32_t DeviceToLogicalLength(int64_t device, int dpi)
+// sign kept, y not flipped; at the surface's zoom.
+int32_t DeviceToLogicalLength(int64_t device, const CKorvoDC& dc)
 {
-    return Saturate(std::llround(double(device) * double(kTwipsPerInch) / double(dpi)));
+    return Saturate(std::llround(double(device) * double(kTwipsPerInch) * 100.0 / (double(dc.Dpi()) * dc.Zoom())));
 }
 
 // A press with the table tool leaves nothing for the release to match.
@@ -262,9 +262,8 @@ void CKorvoView::SelectByClick(CKorvoDC& dc, CPoint point, bool shift)
 
 bool CKorvoView::MoveDraggedTables(CKorvoDC& dc, CPoint point)
 {
-    const int dpi = dc.Dpi();
-    const CSize d{DeviceToLogicalLength(int64_t(point.x) - m_ptStart.x, dpi),
-                  DeviceToLogicalLength(int64_t(point.y) - m_ptStart.y, dpi)};
+    const CSize d{DeviceToLogicalLength(int64_t(point.x) - m_ptStart.x, dc),
+                  DeviceToLogicalLength(int64_t(point.y) - m_ptStart.y, dc)};
     if (!m_pDragTable->m_bSelected) {
         ClearSelection(true, true);
         m_pDragTable->m_bSelected = true;

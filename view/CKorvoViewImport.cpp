@@ -94,10 +94,12 @@ void CKorvoView::OnImportSQL()
     for (const DialectFilter& entry : kDialectFilters)
         filters.append(QString::fromLatin1(entry.filter));
     QString chosenFilter = filters.constFirst();
-    const QString path = CModalSeam::Get().GetOpenFileName(this, tr("Import SQL"), filters.join(QStringLiteral(";;")),
-                                                           &chosenFilter);
+    const QString path = CModalSeam::Get().GetOpenFileName(
+        this, tr("Import SQL"), filters.join(QStringLiteral(";;")),
+        CAppState::Get().StartFolder(CAppState::Folder::ImportSql), &chosenFilter);
     if (path.isEmpty())
         return;
+    CAppState::Get().RememberFolder(CAppState::Folder::ImportSql, path);
     const std::string file = QFile::encodeName(path).toStdString();
 
     // Reading touches no document, so it runs on a worker thread while this

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include <algorithm>
 #include <climits>
 
 CLogScrollView::CLogScrollView(QWidget* parent) : QAbstractScrollArea(parent)
@@ -29,22 +30,43 @@ int CLogScrollView::ScreenDpiX() const
     return dpi > 0 ? dpi : 96;
 }
 
+namespace {
+
+// Twips per inch times 100 percent: with DeviceScale, the mapping's ratio.
+constexpr int64_t kScaleDenominator = int64_t(kTwipsPerInch) * 100;
+
+} // namespace
+
+int64_t CLogScrollView::DeviceScale() const
+{
+    return int64_t(ScreenDpiX()) * m_nZoom;
+}
+
+void CLogScrollView::SetZoom(int percent)
+{
+    m_nZoom = std::max(percent, 1);
+    SetLogScrollSizes(m_totalLog);
+}
+
 void CLogScrollView::OnPrepareDC(CKorvoDC& dc)
 {
     dc.SetClientRect(viewport()->rect());
+    dc.SetZoom(m_nZoom);
 }
 
 void CLogScrollView::SetLogScrollSizes(CSize sizeTotal)
 {
-    const int64_t dpi = ScreenDpiX();
+    // At actual size, x * dpi * 100 / 144000 truncates exactly as
+    // x * dpi / 1440 does.
+    const int64_t scale = DeviceScale();
     m_totalLog = sizeTotal;
     // Multiply before dividing; halve and divide by 100 on the logical values.
-    m_totalDev = CSize{int32_t(int64_t(sizeTotal.cx) * dpi / kTwipsPerInch),
-                       int32_t(int64_t(sizeTotal.cy) * dpi / kTwipsPerInch)};
-    m_pageDev = CSize{int32_t(int64_t(sizeTotal.cx / 2) * dpi / kTwipsPerInch),
-                      int32_t(int64_t(sizeTotal.cy / 2) * dpi / kTwipsPerInch)};
-    m_lineDev = CSize{int32_t(int64_t(sizeTotal.cx / 100) * dpi / kTwipsPerInch),
-                      int32_t(int64_t(sizeTotal.cy / 100) * dpi / kTwipsPerInch)};
+    m_totalDev = CSize{Saturate(int64_t(sizeTotal.cx) * scale / kScaleDenominator),
+                       Saturate(int64_t(sizeTotal.cy) * scale / kScaleDenominator)};
+    m_pageDev = CSize{Saturate(int64_t(sizeTotal.cx / 2) * scale / kScaleDenominator),
+                      Saturate(int64_t(sizeTotal.cy / 2) * scale / kScaleDenominator)};
+    m_lineDev = CSize{Saturate(int64_t(sizeTotal.cx / 100) * scale / kScaleDenominator),
+                      Saturate(int64_t(sizeTotal.cy / 100) * scale / kScaleDenominator)};
     if (m_totalDev.cy < 0)
         m_totalDev.cy = -m_totalDev.cy;
     if (m_pageDev.cy < 0)
@@ -71,9 +93,10 @@ CPoint CLogScrollView::GetDeviceScrollPosition() const
 
 CPoint CLogScrollView::GetLogScrollPosition() const
 {
-    const int64_t dpi = ScreenDpiX();
+    const int64_t scale = DeviceScale();
     CPoint pt = GetDeviceScrollPosition();
-    return CPoint{int32_t(int64_t(pt.x) * kTwipsPerInch / dpi), int32_t(int64_t(pt.y) * -kTwipsPerInch / dpi)};
+    return CPoint{Saturate(int64_t(pt.x) * kScaleDenominator / scale),
+                  Saturate(int64_t(pt.y) * -kScaleDenominator / scale)};
 }
 
 void CLogScrollView::ScrollToDevicePosition(CPoint pt)

@@ -8,8 +8,9 @@ class CKorvoDC;
 
 // Scrolls a canvas sized in twips (y up) with scroll bars in pixels. Nothing
 // moves the drawing origin: derived views ask for the scroll position in
-// logical units and subtract it from what they draw. No zoom: one logical
-// unit is always 1440/dpiX of a pixel, on both axes.
+// logical units and subtract it from what they draw. One logical unit is
+// 1440/dpiX of a pixel times 100/zoom, on both axes; at actual size (zoom
+// 100) every conversion is exactly the unzoomed one.
 class CLogScrollView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -33,6 +34,8 @@ public:
 
     // The screen's horizontal logical pixels per inch, read afresh each time.
     int ScreenDpiX() const;
+    // Percent of actual size.
+    int Zoom() const { return m_nZoom; }
     // A surface for this window with the canvas mapping; derived views also
     // select their font (the view's preparation step).
     virtual void OnPrepareDC(CKorvoDC& dc);
@@ -46,6 +49,11 @@ public:
 
 protected:
     virtual void OnDraw(CKorvoDC& dc) = 0;
+
+    // Sets the zoom and sizes the bars for it; the position is the caller's.
+    void SetZoom(int percent);
+    // Pixels per 144000 twips: dpiX times the zoom.
+    int64_t DeviceScale() const;
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -61,4 +69,6 @@ protected:
 private:
     void OnBarAction(Qt::Orientation orientation, int action);
     int ScrollLimit(Qt::Orientation orientation) const;
+
+    int m_nZoom = 100;
 };

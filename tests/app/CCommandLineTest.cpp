@@ -158,3 +158,19 @@ TEST(CCommandLine, BatchVerbsAreRecognisedBeforeParsing)
     EXPECT_FALSE(CCommandLine::WantsBatch({"a.erd"}));
     EXPECT_FALSE(CCommandLine::WantsBatch({"--", "--render"}));
 }
+
+TEST(CCommandLine, TypesBelongToRender)
+{
+    EXPECT_FALSE(CCommandLine::Parse({"--render", "a.erd", "a.png"}).m_bColumnTypes);
+    const CCommandLine types = CCommandLine::Parse({"--render", "a.erd", "--types", "a.png"});
+    EXPECT_EQ(types.m_verb, Verb::Render) << types.m_strError.toStdString();
+    EXPECT_TRUE(types.m_bColumnTypes);
+    EXPECT_EQ(types.m_strOutput, QStringLiteral("a.png"));
+    for (const QStringList& wrong : {QStringList{"a.erd", "--types"}, QStringList{"--export-sql", "a.erd", "-", "--types"},
+                                     QStringList{"-p", "a.erd", "--types"}}) {
+        const CCommandLine line = CCommandLine::Parse(wrong);
+        EXPECT_EQ(line.m_verb, Verb::Error) << wrong.join(' ').toStdString();
+        EXPECT_EQ(line.m_strError, QStringLiteral("--types belongs to --render")) << wrong.join(' ').toStdString();
+    }
+    EXPECT_TRUE(CCommandLine::HelpText().contains(QStringLiteral("--types")));
+}

@@ -175,6 +175,31 @@ TEST(CKorvoAppSettings, ValuesOutOfRangeFallBackToTheDefaults)
     }
 }
 
+TEST(CKorvoAppSettings, ShowColumnTypesIsOffUntilTheUserTurnsItOn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.conf"));
+    CAppState state;
+    state.m_bShowColumnTypes = true;
+    {
+        QSettings empty(path, QSettings::IniFormat);
+        CKorvoApp::ReadUserSettings(empty, state);
+    }
+    EXPECT_FALSE(state.m_bShowColumnTypes) << "names only unless the user asked for types";
+    state.m_bShowColumnTypes = true;
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WritePageSettings(settings, state);
+        CKorvoApp::WriteUserSettings(settings, state);
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    // The page settings keep their six keys; the new one stays apart.
+    EXPECT_EQ(settings.childGroups(), (QStringList{"Margins", "Page Size", "View"}));
+    CAppState read;
+    CKorvoApp::ReadUserSettings(settings, read);
+    EXPECT_TRUE(read.m_bShowColumnTypes);
+}
+
 TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
 {
     CKorvoApp* app = CKorvoApp::Instance();
@@ -197,4 +222,52 @@ TEST(CKorvoAppRecentFiles, KeepsFourMostRecentFirstWithoutDuplicates)
     EXPECT_EQ(app->RecentFiles(), (QStringList{paths[3], paths[4], paths[2]}));
     for (const QString& path : app->RecentFiles())
         app->RemoveFromRecentFileList(path);
+}
+
+TEST(CKorvoAppSettings, WindowAndFoldersAreKeptOnceThereAreSome)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("places.conf"));
+    {
+        // A first run knows no places and writes none.
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WriteUserSettings(settings, CAppState());
+        EXPECT_EQ(settings.childGroups(), QStringList{"View"});
+    }
+    CAppState state;
+    state.m_mainWindowGeometry = QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6);
+    const QString folders[] = {dir.filePath("open"), dir.filePath("save as"), dir.filePath("import"),
+                               dir.filePath("export \xc3\xa9")};
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        state.m_folders[i] = folders[i];
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        CKorvoApp::WriteUserSettings(settings, state);
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    EXPECT_EQ(settings.childGroups(), (QStringList{"Folders", "View", "Window"}));
+    settings.beginGroup(QStringLiteral("Folders"));
+    EXPECT_EQ(settings.childKeys(), (QStringList{"Export SQL", "Import SQL", "Open", "Save As"}));
+    settings.endGroup();
+    CAppState read;
+    CKorvoApp::ReadUserSettings(settings, read);
+    EXPECT_EQ(read.m_mainWindowGeometry, state.m_mainWindowGeometry);
+    for (int i = 0; i < CAppState::kFolderCount; ++i)
+        EXPECT_EQ(read.m_folders[i], folders[i]) << i;
+}
+
+TEST(CKorvoAppSettings, AFolderStartsADialogOnlyWhileItExists)
+{
+    QTemporaryDir dir;
+    CAppState state;
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::Open).isEmpty()) << "the dialog's own default";
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("diagrams")));
+    state.RememberFolder(CAppState::Folder::Open, dir.filePath(QStringLiteral("diagrams/a.erd")));
+    EXPECT_EQ(state.StartFolder(CAppState::Folder::Open), dir.filePath(QStringLiteral("diagrams")));
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::SaveAs).isEmpty()) << "each dialog on its own";
+    state.RememberFolder(CAppState::Folder::Open, QString());
+    EXPECT_EQ(state.StartFolder(CAppState::Folder::Open), dir.filePath(QStringLiteral("diagrams")))
+        << "a cancelled dialog changes nothing";
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("diagrams")));
+    EXPECT_TRUE(state.StartFolder(CAppState::Folder::Open).isEmpty()) << "a folder gone since";
 }

@@ -6,29 +6,37 @@
 #include "CChildFrame.h"
 #include "CDocManager.h"
 #include "CDocumentHost.h"
+#include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CKorvoView.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "DiagramFile.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
 #include <memory>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -142,8 +150,10 @@ TEST_F(CMainFrameTest, MenuWithDocumentAndBackWhenItCloses)
               (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...", "-",
                            "Print Pre&view", "Page Set&up...", "&Print...\tCtrl+P", "-", "<recent>", "-", "E&xit"}));
     EXPECT_EQ(Items(menus[1]), (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
-    EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar"}));
+                                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A", "-",
+                                            "&Find Table...\tCtrl+F"}));
+    EXPECT_EQ(Items(menus[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
+                                            "&Actual Size\tCtrl+0", "&Fit Diagram", "-", "Show Column &Types"}));
     EXPECT_EQ(Items(menus[3]), (QStringList{"&Options...", "&Font...", "&Import SQL...", "Import from &Database...",
                                             "E&xport SQL...", "Export &Image...", "-", "&Check Diagram",
                                             "&Arrange Tables"}));
@@ -167,8 +177,11 @@ TEST_F(CMainFrameTest, AcceleratorTable)
         {ID_FILE_SAVE, {"Ctrl+S"}},               {ID_EDIT_PASTE, {"Ctrl+V", "Shift+Ins"}},
         {ID_EDIT_CUT, {"Ctrl+X", "Shift+Del"}},   {ID_EDIT_UNDO, {"Ctrl+Z", "Alt+Backspace"}},
         {ID_EDIT_REDO, {"Ctrl+Y", "Ctrl+Shift+Z"}}, {ID_EDIT_SELECT_ALL, {"Ctrl+A"}},
+        {ID_EDIT_FIND, {"Ctrl+F"}},
         {ID_EDIT_DELETE, {"Del"}},                {ID_HELP_COMING_SOON, {"F1"}},
         {ID_NEXT_PANE, {"F6"}},                   {ID_PREV_PANE, {"Shift+F6"}},
+        {ID_VIEW_ZOOM_IN, {"Ctrl++", "Ctrl+="}},  {ID_VIEW_ZOOM_OUT, {"Ctrl+-"}},
+        {ID_VIEW_ZOOM_ACTUAL, {"Ctrl+0"}},
     };
     for (const auto& row : table) {
         QStringList keys;
@@ -521,4 +534,214 @@ TEST(CMainFrameStartUp, AWindowMadeBeforeTheMainWindowShowsGetsAUsableSize)
     EXPECT_GE(child->height(), area.height() / 2);
     EXPECT_FALSE(child->isMinimized());
     manager->CloseAllDocuments();
+}
+
+TEST_F(CMainFrameTest, ZoomCommandsReachTheActiveWindowAndTheStatusBarShowsItsZoom)
+{
+    QLabel* pane = m_frame->ZoomPane();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->text().isEmpty()) << "no diagram, no zoom";
+    for (int id : {ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_ACTUAL, ID_VIEW_ZOOM_FIT})
+        EXPECT_FALSE(Action(id)->isEnabled()) << id;
+
+    m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* first = m_frame->ActiveView();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(pane->text(), QStringLiteral("100%"));
+    Action(ID_VIEW_ZOOM_IN)->trigger();
+    EXPECT_EQ(first->Zoom(), 125);
+    EXPECT_EQ(pane->text(), QStringLiteral("125%"));
+
+    // The keys, as the user presses them in the window.
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int zoom;
+    } keys[] = {
+        {Qt::Key_Equal, Qt::ControlModifier, 150},
+        {Qt::Key_Plus, Qt::ControlModifier, 200},
+        {Qt::Key_Minus, Qt::ControlModifier, 150},
+        {Qt::Key_0, Qt::ControlModifier, 100},
+    };
+    for (const auto& k : keys) {
+        QTest::keyClick(first, Qt::Key(k.key), k.modifiers);
+        EXPECT_EQ(first->Zoom(), k.zoom) << k.key;
+    }
+
+    // At either end the step that goes further is off.
+    first->ZoomTo(400, QPoint());
+    EXPECT_FALSE(Action(ID_VIEW_ZOOM_IN)->isEnabled());
+    EXPECT_TRUE(Action(ID_VIEW_ZOOM_OUT)->isEnabled());
+    EXPECT_EQ(pane->text(), QStringLiteral("400%"));
+    first->ZoomTo(10, QPoint());
+    EXPECT_TRUE(Action(ID_VIEW_ZOOM_IN)->isEnabled());
+    EXPECT_FALSE(Action(ID_VIEW_ZOOM_OUT)->isEnabled());
+
+    // Each window has its own zoom; the pane follows the active one.
+    m_frame->GetAction(ID_WINDOW_NEW)->trigger();
+    CKorvoView* second = m_frame->ActiveView();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->Zoom(), 100);
+    EXPECT_EQ(pane->text(), QStringLiteral("100%"));
+    Action(ID_VIEW_ZOOM_FIT)->trigger();
+    EXPECT_EQ(second->Zoom(), 100) << "an empty diagram fits at actual size";
+    Action(ID_VIEW_ZOOM_OUT)->trigger();
+    EXPECT_EQ(second->Zoom(), 75);
+    EXPECT_EQ(first->Zoom(), 10);
+    for (QMdiSubWindow* window : m_frame->GetMdiArea()->subWindowList())
+        if (auto* frame = qobject_cast<CChildFrame*>(window); frame && frame->GetView() == first)
+            m_frame->ActivateFrame(frame);
+    EXPECT_EQ(pane->text(), QStringLiteral("10%"));
+}
+
+TEST_F(CMainFrameTest, ShowColumnTypesIsOneSettingForEveryWindow)
+{
+    QAction* types = Action(ID_VIEW_COLUMN_TYPES);
+    EXPECT_TRUE(types->isCheckable());
+    EXPECT_FALSE(types->isChecked());
+    CDocumentHost* one = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* oneView = m_frame->ActiveView();
+    CDocumentHost* two = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* twoView = m_frame->ActiveView();
+    std::vector<KorvoTableView*> tables;
+    for (CDocumentHost* host : {one, two}) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = "t";
+        table->m_def.AddColumn(std::make_unique<CColumn>("id", "INTEGER", true, "", true, false, "", ""));
+        tables.push_back(host->GetDocument()->AddTable(std::move(table)));
+    }
+    // Measured as each window measures when it paints.
+    auto widths = [&] {
+        std::vector<int32_t> measured;
+        for (size_t i = 0; i < 2; ++i) {
+            CKorvoDC dc(nullptr, 96, false);
+            (i == 0 ? oneView : twoView)->OnPrepareDC(dc);
+            tables[i]->Measure(dc);
+            measured.push_back(tables[i]->m_cx);
+        }
+        return measured;
+    };
+    const std::vector<int32_t> names = widths();
+
+    types->trigger();
+    EXPECT_TRUE(CAppState::Get().m_bShowColumnTypes);
+    EXPECT_TRUE(types->isChecked());
+    const std::vector<int32_t> withTypes = widths();
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_GT(withTypes[i], names[i]) << "window " << i << " shows the type and its mark";
+    EXPECT_FALSE(one->IsModified()) << "a way of showing is no edit";
+
+    types->trigger();
+    EXPECT_FALSE(CAppState::Get().m_bShowColumnTypes);
+    EXPECT_FALSE(types->isChecked());
+    EXPECT_EQ(widths(), names);
+}
+
+TEST_F(CMainFrameTest, CtrlFFindsATableInTheActiveWindow)
+{
+    EXPECT_FALSE(Action(ID_EDIT_FIND)->isEnabled()) << "no diagram, nothing to find";
+    CDocumentHost* host = m_frame->GetDocManager()->OnFileNew();
+    CKorvoView* view = m_frame->ActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(Action(ID_EDIT_FIND)->isEnabled());
+    for (const auto& [name, x, y] : {std::tuple{"near", 360, -360}, std::tuple{"far_away", 45000, -65000}}) {
+        auto table = std::make_unique<KorvoTableView>();
+        table->m_def.m_strName = name;
+        table->m_x = x;
+        table->m_y = y;
+        table->m_def.AddColumn(std::make_unique<CColumn>("id", "INTEGER", true, "", true, false, "", ""));
+        host->GetDocument()->AddTable(std::move(table));
+    }
+    KorvoTableView* far = host->GetDocument()->m_tables[1].get();
+    QString caption;
+    m_seam.workDialog = [&caption](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("name"));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(dialog.focusWidget(), edit) << "typing starts at once";
+        QTest::keyClicks(edit, QStringLiteral("far"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(m_seam.dialogRuns, 1);
+    EXPECT_EQ(caption, QStringLiteral("Find Table"));
+    EXPECT_TRUE(far->m_bSelected);
+    EXPECT_TRUE(Action(ID_EDIT_CUT)->isEnabled()) << "the found table is the selection";
+    // In view: its box lies within the window.
+    CKorvoDC dc(nullptr, view->ScreenDpiX(), false);
+    view->OnPrepareDC(dc);
+    const CPoint topLeft = dc.LPtoDP(CPoint{far->m_x, far->m_y} - view->GetLogScrollPosition());
+    EXPECT_TRUE(view->viewport()->rect().contains(QPoint(topLeft.x, topLeft.y)));
+    EXPECT_FALSE(host->IsModified());
+}
+
+TEST_F(CMainFrameTest, OpenSaveAsImportAndExportEachStartWhereTheyWereLastAnswered)
+{
+    QTemporaryDir dir;
+    QDir root(dir.path());
+    for (const char* folder : {"diagrams", "saved", "scripts", "exports"})
+        ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
+    const QString diagram = root.filePath(QStringLiteral("diagrams/a.erd"));
+    const QString script = root.filePath(QStringLiteral("scripts/s.sql"));
+    {
+        CKorvoDoc doc;
+        ASSERT_TRUE(SaveDiagramFile(QFile::encodeName(diagram).toStdString(), doc).ok);
+        QFile sql(script);
+        ASSERT_TRUE(sql.open(QIODevice::WriteOnly));
+        sql.write("CREATE TABLE t (id int);\n");
+    }
+
+    // First use: every dialog starts at its own default.
+    m_seam.openFileName = diagram;
+    Action(ID_FILE_OPEN)->trigger();
+    ASSERT_NE(m_frame->ActiveView(), nullptr);
+    m_seam.openFileName = script;
+    Action(ID_DIAGRAM_IMPORT_SQL)->trigger();
+    m_seam.saveFileName = root.filePath(QStringLiteral("exports/out.sql"));
+    Action(ID_DIAGRAM_EXPORT_SQL)->trigger();
+    EXPECT_TRUE(QFile::exists(m_seam.saveFileName));
+    const QString firstNew = m_frame->GetDocManager()->OnFileNew()->Title() + QStringLiteral(".erd");
+    m_seam.saveFileName = root.filePath(QStringLiteral("saved/b.erd"));
+    Action(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_TRUE(QFile::exists(m_seam.saveFileName));
+    EXPECT_EQ(m_seam.openFolders, (QStringList{QString(), QString()}));
+    EXPECT_EQ(m_seam.saveProposals, (QStringList{QString(), firstNew}));
+
+    // Second use: each starts in the folder it was last answered in.
+    m_seam.openFileName.clear();
+    m_seam.saveFileName.clear();
+    const QString secondNew = m_frame->GetDocManager()->OnFileNew()->Title() + QStringLiteral(".erd");
+    for (int id : {ID_FILE_OPEN, ID_DIAGRAM_IMPORT_SQL, ID_DIAGRAM_EXPORT_SQL, ID_FILE_SAVE_AS})
+        Action(id)->trigger();
+    EXPECT_EQ(m_seam.openFolders.mid(2),
+              (QStringList{root.filePath(QStringLiteral("diagrams")), root.filePath(QStringLiteral("scripts"))}));
+    EXPECT_EQ(m_seam.saveProposals.mid(2), (QStringList{root.filePath(QStringLiteral("exports")),
+                                                        root.filePath(QStringLiteral("saved/") + secondNew)}));
+    // A diagram that has a file is proposed where it lies.
+    m_frame->GetDocManager()->OpenDocumentFile(diagram);
+    Action(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_EQ(m_seam.saveProposals.last(), diagram);
+}
+
+TEST_F(CMainFrameTest, TheMainWindowComesBackWhereItWasClosed)
+{
+    const QRect place(40, 50, 700, 520);
+    {
+        CMainFrame first;
+        first.show();
+        first.setGeometry(place);
+        QApplication::processEvents();
+        EXPECT_TRUE(first.close());
+    }
+    ASSERT_FALSE(CAppState::Get().m_mainWindowGeometry.isEmpty());
+    CMainFrame second;
+    EXPECT_EQ(second.size(), place.size());
+    second.show();
+    QApplication::processEvents();
+    EXPECT_EQ(second.geometry(), place);
+
+    // Without a remembered place the window keeps its default size.
+    CAppState::Get().m_mainWindowGeometry.clear();
+    CMainFrame fresh;
+    EXPECT_EQ(fresh.size(), QSize(900, 680));
 }

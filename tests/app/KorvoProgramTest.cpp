@@ -294,3 +294,31 @@ TEST(KorvoProgram, NamesAndPathsBeyondAsciiGoThroughEveryVerb)
     EXPECT_EQ(sql.readAll(), QByteArray("CREATE TABLE \xE9\xA1\xA7\xE5\xAE\xA2 (\r\n\tcaf\xC3\xA9_\xCE\xA9 int, \r\n"
                                         "\tPRIMARY KEY(caf\xC3\xA9_\xCE\xA9));\r\n\r\n"));
 }
+
+TEST(KorvoProgram, RenderShowsColumnTypesOnlyWithTypes)
+{
+    QTemporaryDir dir;
+    const QString names = dir.filePath(QStringLiteral("names.svg"));
+    const QString types = dir.filePath(QStringLiteral("types.svg"));
+    ASSERT_EQ(Korvo({"--render", kExample, names}).exitCode, 0);
+    const ProgramRun run = Korvo({"--render", kExample, types, "--types"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile plain(names), typed(types);
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly) && typed.open(QIODevice::ReadOnly));
+    const QByteArray plainText = plain.readAll();
+    const QByteArray typedText = typed.readAll();
+    // The example's customer.email is VARCHAR(120); customer.id is NOT NULL
+    // and referred to by orders.customer_id.
+    EXPECT_FALSE(plainText.contains("VARCHAR(120)"));
+    EXPECT_TRUE(typedText.contains("VARCHAR(120)"));
+    EXPECT_TRUE(typedText.contains("NN REF"));
+
+    // Wider tables make a wider picture.
+    auto width = [](const QByteArray& svg) {
+        const qsizetype at = svg.indexOf("viewBox=\"") + 9;
+        return svg.mid(at, svg.indexOf('"', at) - at).split(' ').value(2).toInt();
+    };
+    EXPECT_GT(width(typedText), width(plainText));
+
+    EXPECT_EQ(Korvo({"--export-sql", kExample, "-", "--types"}).exitCode, 2);
+}

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -173,3 +176,93 @@ TEST(TableLayoutEdges, BoxesAtTheEndsOfTheRangeStopThereInsteadOfWrapping)
 }
 
 } // namespace
+
+namespace {
+
+// The fake surface with column types shown; sides says which relation
+// sides each column is on.
+class TypesSurface : public FakeSurface {
+public:
+    bool ShowsColumnTypes() const override { return true; }
+    unsigned RelationSides(const CColumn& column) const override
+    {
+        const auto found = sides.find(&column);
+        return found == sides.end() ? 0 : found->second;
+    }
+    std::map<const CColumn*, unsigned> sides;
+};
+
+} // namespace
+
+TEST(TableMeasure, WithTypesEachRowHoldsNameTypeAndMarksInAlignedColumns)
+{
+    struct Col {
+        const char* name;
+        const char* type;
+        bool required;
+        unsigned sides;
+    };
+    struct Case {
+        const char* what;
+        const char* table;
+        std::vector<Col> columns;
+        int32_t typeX, marksX, rows; // rows: width from the text's left
+        int32_t width;
+    };
+    // Characters are 100 wide, lines 240 high: the columns stand 120 apart,
+    // and the box adds half a line for the key marks and 180 of padding.
+    const std::vector<Case> cases = {
+        {"type and NOT NULL", "t", {{"id", "INTEGER", true, 0}, {"name", "TEXT", false, 0}},
+         400 + 120, 400 + 120 + 700 + 120, 400 + 120 + 700 + 120 + 200, 1540 + 120 + 180},
+        {"marks without any type", "t", {{"a", "", true, 0}}, 100 + 120, 100 + 120, 100 + 120 + 200,
+         420 + 120 + 180},
+        {"neither type nor marks", "t", {{"abc", "", false, 0}}, 300 + 120, 300 + 120, 300, 300 + 120 + 180},
+        {"the name is wider", "a_long_table_name", {{"a", "b", false, 0}}, 220, 440, 320, 1700 + 180},
+        {"relation sides", "t", {{"k", "int", true, kRelationSource | kRelationDestination}, {"f", "int", false, kRelationSource}},
+         220, 640, 640 + 900, 1540 + 120 + 180},
+        {"no columns", "orders", {}, 120, 120, 0, 600 + 180},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        KorvoTableView table;
+        table.m_def.m_strName = c.table;
+        TypesSurface surface;
+        for (const Col& col : c.columns) {
+            CColumn* added = table.m_def.AddColumn(
+                std::make_unique<CColumn>(col.name, col.type, col.required, "", false, false, "", ""));
+            surface.sides[added] = col.sides;
+        }
+        const KorvoTableView::TypeColumns layout = table.LayOutTypeColumns(surface, 240);
+        EXPECT_EQ(layout.typeX, c.typeX);
+        EXPECT_EQ(layout.marksX, c.marksX);
+        EXPECT_EQ(layout.width, c.rows);
+        table.Measure(surface);
+        EXPECT_EQ(table.m_cx, c.width);
+        EXPECT_EQ(table.m_cy, int32_t(c.columns.size() + 1) * 240 + 180) << "rows stay one line high";
+        // Without types the same table measures by its names alone.
+        table.Measure(FakeSurface());
+        int32_t names = 0;
+        for (const Col& col : c.columns)
+            names = std::max<int32_t>(names, 100 * int32_t(std::strlen(col.name)) + 120);
+        EXPECT_EQ(table.m_cx, std::max<int32_t>(names, 100 * int32_t(std::strlen(c.table))) + 180);
+    }
+}
+
+TEST(TableMeasure, ColumnMarksSayNotNullForeignKeyAndReferred)
+{
+    const struct {
+        bool required;
+        unsigned sides;
+        const char* marks;
+    } cases[] = {
+        {false, 0, ""},
+        {true, 0, "NN"},
+        {false, kRelationSource, "FK"},
+        {false, kRelationDestination, "REF"},
+        {true, kRelationSource | kRelationDestination, "NN FK REF"},
+    };
+    for (const auto& c : cases) {
+        CColumn column("c", "int", c.required, "", false, false, "", "");
+        EXPECT_EQ(KorvoTableView::ColumnMarks(column, c.sides), c.marks);
+    }
+}

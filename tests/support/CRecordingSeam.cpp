@@ -37,9 +37,11 @@ int CRecordingSeam::RunDialog(QDialog& dialog)
     return onDialog ? onDialog(dialog) : QDialog::Rejected;
 }
 
-QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter, QString* selectedFilter)
+QString CRecordingSeam::GetOpenFileName(QWidget*, const QString&, const QString& filter, const QString& folder,
+                                        QString* selectedFilter)
 {
     filters.append(filter);
+    openFolders.append(folder);
     if (selectedFilter) {
         presetFilters.append(*selectedFilter);
         if (!openFilter.isEmpty())

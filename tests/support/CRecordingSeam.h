@@ -48,7 +48,7 @@ public:
                                            QMessageBox::StandardButton defaultButton) override;
     int RunDialog(QDialog& dialog) override;
     QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& filter,
-                            QString* selectedFilter) override;
+                            const QString& folder, QString* selectedFilter) override;
     QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                             const QString& defaultSuffix, const QString& initialPath,
                             QString* selectedFilter) override;
@@ -74,6 +74,7 @@ public:
 
     // What the file dialogs were asked with, and their answers.
     QStringList filters;
+    QStringList openFolders;
     QStringList saveProposals;
     QStringList saveSuffixes;
     QStringList openAnswers;
