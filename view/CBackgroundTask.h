@@ -53,12 +53,17 @@ public:
     QString Failure() const { return m_failure; }
 
     // Runs work as one step of a command and returns when it is done, with
-    // the windows painted meanwhile and user input held back. A progress
-    // dialog with Cancel (labelled `label`, parented to parent) is handed to
-    // the modal seam, which shows it when the work takes a while; while it
-    // shows, only it takes input. False when the user cancelled, whether or
-    // not the work had noticed it before it ended.
-    bool RunWithProgress(QWidget* parent, const QString& label, std::function<void()> work);
+    // the windows painted meanwhile. A progress dialog with Cancel (captioned
+    // `caption`, "Korvo" when empty, labelled `label`, over parent) is handed
+    // to the modal seam, which shows it when the work takes a while. Until
+    // the work ends, input meant for any other window is held back or
+    // dropped, no shortcut fires and neither the main window nor a document
+    // window closes, so nothing changes or closes a diagram meanwhile; once
+    // Cancel is pressed the pointer waits until the work has stopped. False
+    // when the user cancelled, whether or not the work had noticed it before
+    // it ended.
+    bool RunWithProgress(QWidget* parent, const QString& label, std::function<void()> work,
+                         const QString& caption = QString());
 
 signals:
     // The work has returned; emitted on the GUI thread.

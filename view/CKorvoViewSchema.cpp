@@ -3,11 +3,11 @@
 #include "CKorvoView.h"
 
 #include "CAppState.h"
+#include "CBackgroundTask.h"
 #include "CDocumentHost.h"
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
-#include "CProgressRun.h"
 #include "CTableMovesCommand.h"
 #include "DiagramArrange.h"
 #include "DialectExport.h"
@@ -123,15 +123,30 @@ void CKorvoView::OnArrangeTables()
         if (CopyForArrangement(*doc, *dc, copy)) {
             const int stepBefore = m_pHost->UndoStack()->index();
             QPointer<CKorvoView> self(this);
-            CProgressRun run(this, tr("Arrange Tables"), tr("Arranging the tables..."));
-            const bool finished = run.Run([&](const CProgressRun::Progress& progress) {
-                arranged = ArrangeTables(copy, options, progress);
-            });
+            CBackgroundTask task;
+            const bool finished = task.RunWithProgress(
+                this, tr("Arranging the tables..."),
+                [&] {
+                    arranged = ArrangeTables(copy, options, [&task](int done, int total) {
+                        return task.Report(total > 0 ? double(done) / double(total) : -1.0);
+                    });
+                },
+                tr("Arrange Tables"));
+            if (!finished || !self)
+                return;
+            if (task.RanOutOfMemory()) {
+                ReportOutOfMemory(this);
+                return;
+            }
             // Nothing may change the diagram meanwhile; should anything have,
             // the layout no longer fits it.
-            if (!finished || !self || m_pHost->UndoStack()->index() != stepBefore ||
-                doc->m_tables.size() != copy.m_tables.size())
+            if (m_pHost->UndoStack()->index() != stepBefore || doc->m_tables.size() != copy.m_tables.size())
                 return;
+            if (!task.Failure().isEmpty()) {
+                arranged = ArrangeResult();
+                arranged.status = ArrangeStatus::Failed;
+                arranged.error = QStringToModel(task.Failure());
+            }
         } else {
             const CWaitCursor wait;
             arranged = ArrangeTables(*doc, options);

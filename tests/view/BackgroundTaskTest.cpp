@@ -1,14 +1,23 @@
 // A command's work on a worker thread: what it throws comes back as its
 // outcome, and with the program's own modal seam the progress dialog shows
-// once the work has run a while and its Cancel stops the work.
+// once the work has run a while and its Cancel stops the work. While the
+// work runs, only the progress dialog takes input and no window closes.
 #include "CBackgroundTask.h"
 #include "CModalSeam.h"
+#include "CRecordingSeam.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <atomic>
@@ -102,4 +111,102 @@ TEST(BackgroundTask, ProgressShowsForLongWorkAndItsCancelStopsTheWork)
     EXPECT_EQ(label, QStringLiteral("Reading big.sql..."));
     EXPECT_GT(reports.load(), 0);
     EXPECT_EQ(ShownProgress(), nullptr) << "the dialog goes with the command";
+}
+
+TEST(BackgroundTask, WhileTheWorkRunsOnlyTheProgressDialogTakesInput)
+{
+    CRecordingSeam seam;
+    QMainWindow main;
+    auto* area = new QMdiArea;
+    main.setCentralWidget(area);
+    auto* page = new QWidget;
+    auto* edit = new QLineEdit(page);
+    auto* button = new QPushButton(QStringLiteral("Delete"), page);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(edit);
+    layout->addWidget(button);
+    QMdiSubWindow* document = area->addSubWindow(page);
+    int pressed = 0;
+    QObject::connect(button, &QPushButton::clicked, [&pressed] { ++pressed; });
+    auto* shortcut = new QAction(&main);
+    shortcut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F9));
+    shortcut->setShortcutContext(Qt::ApplicationShortcut);
+    main.addAction(shortcut);
+    int fired = 0;
+    QObject::connect(shortcut, &QAction::triggered, [&fired] { ++fired; });
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    edit->setFocus();
+
+    // What a person tries while the work runs, then Cancel.
+    auto tryEverything = [&] {
+        QTest::keyClicks(edit, QStringLiteral("abc"));
+        QTest::keyClick(edit, Qt::Key_F9, Qt::ControlModifier);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_FALSE(document->close());
+        EXPECT_FALSE(main.close());
+    };
+    CBackgroundTask task;
+    std::atomic<bool> stopped{false};
+    bool waitCursor = false;
+    seam.workProgress = [&](QProgressDialog& dialog) {
+        tryEverything();
+        auto* cancel = dialog.findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        // The work has not yet stopped: the pointer waits with it.
+        waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    const bool completed = task.RunWithProgress(&main, QStringLiteral("Working..."), [&] {
+        // Cancel reaches the work only through its reports; a minute stands
+        // for "never".
+        for (int i = 0; i < 6000 && !stopped; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            stopped = !task.Report(0.5);
+        }
+    });
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(edit->text().isEmpty());
+    EXPECT_EQ(fired, 0);
+    EXPECT_EQ(pressed, 0);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(document->isVisible());
+
+    // With the work over, the same input reaches the window again.
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    QTest::keyClick(edit, Qt::Key_F9, Qt::ControlModifier);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(edit->text(), QStringLiteral("abc"));
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(pressed, 1);
+    EXPECT_TRUE(document->close());
+    EXPECT_TRUE(main.close());
+}
+
+// A window that goes while the work runs takes its progress dialog along;
+// the run counts as cancelled and the program goes on.
+TEST(BackgroundTask, AParentThatGoesCancelsTheRun)
+{
+    CRecordingSeam seam;
+    auto* window = new QWidget;
+    window->show();
+    CBackgroundTask task;
+    seam.workProgress = [&window](QProgressDialog&) {
+        delete window;
+        window = nullptr;
+    };
+    const bool completed = task.RunWithProgress(window, QStringLiteral("Working..."), [&task] {
+        for (int i = 0; i < 6000 && task.Report(-1); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(task.IsCancelled());
+    EXPECT_EQ(ShownProgress(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

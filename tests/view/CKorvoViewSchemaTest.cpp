@@ -9,13 +9,14 @@
 #include "TestSeam.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -311,7 +312,7 @@ TEST_F(CKorvoViewSchemaTest, ArrangeTablesGrowsThePagesAndTheCanvas)
     EXPECT_EQ(view.verticalScrollBar()->maximum() + view.viewport()->height(), heightBefore);
 }
 
-// Cancel in the progress dialog, pressed as soon as the dialog exists: the
+// Cancel in the progress dialog, pressed as soon as the dialog shows: the
 // diagram and its history stay as they were, and the dialog goes.
 TEST_F(CKorvoViewSchemaTest, ArrangeTablesCancelledChangesNothing)
 {
@@ -324,18 +325,19 @@ TEST_F(CKorvoViewSchemaTest, ArrangeTablesCancelledChangesNothing)
     const std::string before = doc().SaveToBytes();
 
     bool sawDialog = false;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        for (QProgressDialog* dialog : view.window()->findChildren<QProgressDialog*>()) {
-            sawDialog = true;
-            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Arrange Tables"));
-            EXPECT_EQ(dialog->labelText(), QStringLiteral("Arranging the tables..."));
-            dialog->cancel();
-        }
-    });
-    cancel.start(1);
+    seam.workProgress = [&](QProgressDialog& dialog) {
+        sawDialog = true;
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Arrange Tables"));
+        EXPECT_EQ(dialog.labelText(), QStringLiteral("Arranging the tables..."));
+        auto* cancel = dialog.findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+        // Until the arrangement notices, the pointer waits with it.
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    };
     view.OnArrangeTables();
-    cancel.stop();
+    seam.workProgress = nullptr;
 
     EXPECT_TRUE(sawDialog);
     EXPECT_EQ(doc().SaveToBytes(), before);
@@ -350,6 +352,7 @@ TEST_F(CKorvoViewSchemaTest, ArrangeTablesCancelledChangesNothing)
     EXPECT_EQ(history().count(), 1);
     EXPECT_NE(doc().SaveToBytes(), before);
     EXPECT_TRUE(view.window()->findChildren<QProgressDialog*>().isEmpty());
+    EXPECT_EQ(seam.progressLabels, QStringList(2, QStringLiteral("Arranging the tables...")));
 }
 
 // The table a problem names is selected alone and brought into the window.
