@@ -149,6 +149,9 @@ QString CBackgroundTask::Step() const
 bool CBackgroundTask::RunWithProgress(QWidget* parent, const QString& label, std::function<void()> work,
                                       const QString& caption)
 {
+    // Earlier work of this task still runs: nothing starts, as if cancelled.
+    if (m_running)
+        return false;
     // On the heap and watched: a parent that goes meanwhile takes the dialog
     // along, which then counts as cancelled.
     QPointer<QProgressDialog> dialog = new QProgressDialog(label, QStringLiteral("Cancel"), 0, 1000, parent);

@@ -61,7 +61,7 @@ public:
     // window closes, so nothing changes or closes a diagram meanwhile; once
     // Cancel is pressed the pointer waits until the work has stopped. False
     // when the user cancelled, whether or not the work had noticed it before
-    // it ended.
+    // it ended, and when earlier work of this task still runs (nothing runs).
     bool RunWithProgress(QWidget* parent, const QString& label, std::function<void()> work,
                          const QString& caption = QString());
 

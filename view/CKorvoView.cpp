@@ -8,6 +8,7 @@
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
+#include "CWaitCursor.h"
 #include "SqlExportFilters.h"
 
 #include <QApplication>
@@ -251,11 +252,13 @@ void CKorvoView::OnExportImage()
         QStringLiteral("PNG Images (*.png);;SVG Drawings (*.svg);;PDF Documents (*.pdf)"), QStringLiteral("png"));
     if (path.isEmpty())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The picture is made at actual size, whatever this window's zoom.
-    const QString error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX(), CDiagramImage::Format::Unknown,
-                                               CAppState::Get().m_bShowColumnTypes);
-    QApplication::restoreOverrideCursor();
+    QString error;
+    {
+        const CWaitCursor wait;
+        // The picture is made at actual size, whatever this window's zoom.
+        error = CDiagramImage::Write(*GetDocument(), path, ScreenDpiX(), CDiagramImage::Format::Unknown,
+                                     CAppState::Get().m_bShowColumnTypes);
+    }
     // The picture measured the tables at its own resolution; the screen's
     // sizes come back with the repaint.
     viewport()->update();

@@ -11,6 +11,7 @@
 #include "CKorvoDC.h"
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
+#include "CWaitCursor.h"
 #include "DiagramImport.h"
 #include "ImportSummary.h"
 #include "ModelText.h"
@@ -48,15 +49,6 @@ SqlDialect DialectOfFilter(const QString& filter)
     return SqlDialect::Auto;
 }
 
-// The wait cursor for as long as a merge runs, whatever way it ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 QString SummaryText(const std::string& text)
 {
     QString shown = ModelToQString(text);
@@ -72,7 +64,7 @@ PlacedMerge CKorvoView::MergeAsOneStep(const SchemaDescription& description, con
     PlacedMerge merged;
     {
         // A large schema takes a moment to merge and lay out.
-        const WaitCursor wait;
+        const CWaitCursor wait;
         const CAppState& app = CAppState::Get();
         // The whole import is one step, however many tables it touched.
         const CDiagramSnapshot before(*GetDocument());

@@ -9,6 +9,7 @@
 #include "CKorvoDoc.h"
 #include "CModalSeam.h"
 #include "CTableMovesCommand.h"
+#include "CWaitCursor.h"
 #include "DiagramArrange.h"
 #include "DialectExport.h"
 #include "FileIo.h"
@@ -23,15 +24,6 @@
 #include <new>
 
 namespace {
-
-// The wait cursor for as long as it lives, however the work ends.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
 
 // How many of the export's notes the box lists; the script has them all.
 constexpr size_t kNotesShown = 10;
