@@ -347,8 +347,19 @@ void CMainFrame::OnFilePageSetup()
     const QPageLayout layout = printer.pageLayout();
     const QSizeF size = layout.fullRect(QPageLayout::Inch).size();
     const QMarginsF chosen = layout.margins(QPageLayout::Inch);
-    app.m_sizePage = CSize{twips(size.width()), twips(size.height())};
-    app.m_rectMargins = CRect{twips(chosen.left()), twips(chosen.top()), twips(chosen.right()), twips(chosen.bottom())};
+    const CSize paperChosen{twips(size.width()), twips(size.height())};
+    const CRect marginsChosen{twips(chosen.left()), twips(chosen.top()), twips(chosen.right()), twips(chosen.bottom())};
+    // A page a printer cannot use, or margins that leave next to nothing to
+    // draw on, would make a canvas of countless pages: the settings stay.
+    if (!CAppState::IsPaperUsable(paperChosen) || !CAppState::AreMarginsUsable(paperChosen, marginsChosen)) {
+        KorvoMessageBox(nullptr,
+                        QStringLiteral("The paper must measure 1 to 200 inches each way, and the margins must "
+                                       "leave at least one inch to print on. The page setup was not changed."),
+                        QMessageBox::Warning);
+        return;
+    }
+    app.m_sizePage = paperChosen;
+    app.m_rectMargins = marginsChosen;
 
     // The grid of the window the command came from follows at once.
     if (CKorvoView* view = ActiveView())

@@ -449,6 +449,43 @@ TEST_F(CMainFrameTest, PageSetupRoundTripKeepsTheDefaultsExactly)
     EXPECT_EQ(app.m_rectMargins.bottom, 360);
 }
 
+TEST_F(CMainFrameTest, PageSetupRefusesAPageWithNextToNothingToPrintOn)
+{
+    struct Case {
+        const char* what;
+        QSizeF paper;
+        QMarginsF margins;
+    };
+    const Case cases[] = {
+        {"margins leave half an inch across", QSizeF(8.5, 11), QMarginsF(4, 0.25, 4, 0.25)},
+        {"margins leave half an inch down", QSizeF(8.5, 11), QMarginsF(0.25, 5, 0.25, 5.5)},
+        {"paper narrower than an inch", QSizeF(0.9, 11), QMarginsF(0, 0, 0, 0)},
+        {"paper longer than 200 inches", QSizeF(8.5, 201), QMarginsF(0.25, 0.25, 0.25, 0.25)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_seam.messages.clear();
+        PageSetupSeen seen;
+        m_seam.pageSetup = PageSetupAnswer(seen, c.paper, c.margins, QDialog::Accepted);
+        m_frame->OnFilePageSetup();
+        // The settings stay as they were, and the user is told why.
+        const CAppState& app = CAppState::Get();
+        EXPECT_EQ(app.m_sizePage.cx, 11520);
+        EXPECT_EQ(app.m_sizePage.cy, 15840);
+        EXPECT_EQ(app.m_rectMargins.left, 360);
+        EXPECT_EQ(app.m_rectMargins.right, 360);
+        EXPECT_EQ(app.m_rectMargins.top, 360);
+        EXPECT_EQ(app.m_rectMargins.bottom, 360);
+        ASSERT_EQ(m_seam.messages.size(), 1);
+        EXPECT_TRUE(m_seam.messages[0].contains(QStringLiteral("at least one inch")));
+    }
+    // A page with an inch to spare each way is taken.
+    PageSetupSeen seen;
+    m_seam.pageSetup = PageSetupAnswer(seen, QSizeF(8.5, 11), QMarginsF(3.75, 0.25, 3.75, 0.25), QDialog::Accepted);
+    m_frame->OnFilePageSetup();
+    EXPECT_EQ(CAppState::Get().m_rectMargins.left, 5400);
+}
+
 TEST_F(CMainFrameTest, PageSetupShowsAPaperSizeWithoutANameAsCustom)
 {
     // Qt's dialog would otherwise show (and hand back on OK) Letter for the
