@@ -95,8 +95,7 @@ public:
     void OnExportImage();
     // Arrange Tables: every table, or the selected ones, as one step.
     void OnArrangeTables();
-    // Selects the table at index alone and scrolls it to the middle of the
-    // window; false when there is no such table.
+    // ShowTable for the table at index; false when there is no such table.
     bool RevealTable(int index);
 
     // Marks the document modified (when asked) and repaints every view of it.

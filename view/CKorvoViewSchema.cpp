@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QPointer>
-#include <QScrollBar>
 #include <QUndoStack>
 
 #include <new>
@@ -170,25 +169,6 @@ bool CKorvoView::RevealTable(int index)
     KorvoTableView* table = GetDocument()->GetTable(index);
     if (!table)
         return false;
-    ClearSelection(true, true);
-    table->m_bSelected = true;
-
-    // Device offsets from the canvas's top-left corner, which are the scroll
-    // positions that bring a point to the window's top-left corner.
-    auto dc = PrepareDC();
-    table->Measure(*dc);
-    const CPoint corner = dc->LPtoDP(CPoint{table->m_x, table->m_y});
-    const CSize size = dc->LPtoDP(CSize{table->m_cx, table->m_cy});
-    const QSize client = viewport()->size();
-    // The box in the middle; one larger than the window shows its name and
-    // first columns, a little in from the corner.
-    constexpr int kMargin = 8;
-    auto scrollTo = [kMargin](int64_t start, int64_t extent, int64_t room) {
-        const int64_t at = extent <= room ? start + extent / 2 - room / 2 : start - kMargin;
-        return int(std::clamp<int64_t>(at, 0, INT32_MAX));
-    };
-    horizontalScrollBar()->setValue(scrollTo(corner.x, size.cx, client.width()));
-    verticalScrollBar()->setValue(scrollTo(corner.y, size.cy, client.height()));
-    DocumentEdited(false);
+    ShowTable(table);
     return true;
 }
