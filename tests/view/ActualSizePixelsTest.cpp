@@ -33,17 +33,17 @@ const Case kCases[] = {
                  [](CKorvoView& view) { view.GetDocument()->m_tables[0]->m_bSelected = true; }},
      "c8192584cd9c11621d2b83dfabebd63154f5200f75cf99592445c5328515e3fb"},
     {"grid", {"grid at the origin", 800, 600, {0, 0}, nullptr},
-     "a0e59a8cf64fab2ddb53733fd4caa8e185d7107710f5b05aeb8a8747be4d9cab"},
+     "4676daebee18cab166deb91d0e4aed9a6f5205e6bf3a26d142b2ff695a07acaa"},
     {"grid", {"grid scrolled", 800, 600, {300, 250}, nullptr},
-     "c0a66b5950f3b4efc578b616c6a7f01238a599612d0b2912ce56c1bd8407e28b"},
+     "96e45915a536835d51c054bd81a01872fc638c4c40b175817abe4876792c7403"},
     {"grid", {"grid scrolled far", 1000, 700, {1200, 900}, nullptr},
      "ef00a0751e1b4d007e64e85c212a75cc5d60c4da6b9e7971f69bb370289207b0"},
     {"grid", {"grid, rubber band", 800, 600, {0, 0},
               [](CKorvoView& view) { Press(view, QPoint(20, 500), QPoint(300, 330)); }},
-     "e3703fc4dfc18499350a018f96840449e8cb971dc0717daa2ef90ef3c2edbe2d"},
+     "167e29bc19d38bd8081830cb7a21649eb947a60ccab78cd4f2d7ad3befe563b5"},
     {"grid", {"grid, table drag", 800, 600, {0, 0},
               [](CKorvoView& view) { Press(view, QPoint(45, 45), QPoint(90, 140)); }},
-     "60e3b8f97286a0ec45a33aec634ff726f3781755b54f50a14fb2760e45f2ab7a"},
+     "4d624dc7f51934dc17a4916fefdf8db370095d8ac29c36265036b4dad6af4c61"},
 };
 
 // Paints the case's window; before it scrolls and takes the mouse, the

@@ -48,7 +48,7 @@ inline void BuildGrid(CKorvoDoc& doc)
     wide->m_sourceColumns.push_back(tables[13]->m_def.m_columns[1].get());
     wide->m_destColumns.push_back(tables[2]->m_def.m_columns[0].get());
     Relate(doc, tables[20], 1, tables[20], 0);
-    Relate(doc, tables[3], 0, tables[21], 2);
+    Relate(doc, tables[3], 0, tables[21], 1);
     // An overlapping pair: the earlier one lies on top.
     AddTable(doc, "overlapping", 600 + 3 * 3300 - 600, -600 - 3000 - 1200, {"over_a", "over_b"}, 1);
     tables[8]->m_bSelected = true;
