@@ -46,11 +46,13 @@ TEST(MariaDbServerGoneTest, AServerThatHangsOrDiesMidReadFailsTheRead)
     ASSERT_TRUE(db.Ok()) << db.error.message;
     LiveResult<std::vector<QualifiedTable>> tables = db.value->ListTables({"shop"});
     ASSERT_TRUE(tables.Ok()) << tables.error.message;
+    // Cancel comes a few calls after the stop, whichever step the read has
+    // reached by then: a query answered before the stop took hold moves it on.
     int polls = 0;
     LiveResult<SchemaDescription> read = db.value->ReadTables(tables.value, [&](const ReadProgress& p) {
         if (p.done == 1 && polls == 0)
             ::kill(server.pid, SIGSTOP);
-        return !(p.done == 1 && ++polls > 3);
+        return !(p.done >= 1 && ++polls > 3);
     });
     ::kill(server.pid, SIGCONT);
     ExpectCleanFailure(read, LiveErrorCode::Cancelled, server.password, "cancelled while the server hung");
