@@ -11,16 +11,49 @@
 #include "LiveDatabase.h"
 
 #include <arpa/inet.h>
+#include <signal.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
+
+// Stops a server process with SIGSTOP and returns once each of its threads
+// has stopped. The stop takes hold asynchronously, and a query the server
+// answered meanwhile would carry a read past the step a test means to hang.
+// False when it has not stopped within five seconds.
+inline bool StopProcess(int pid)
+{
+    ::kill(pid, SIGSTOP);
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        bool stopped = true;
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream stat(task.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            // The state follows the parenthesised command name.
+            const size_t close = line.rfind(')');
+            if (close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'T') {
+                stopped = false;
+                break;
+            }
+        }
+        if (stopped && !error)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 // One server as scripts/db-server recorded it in STATE_DIR/connection.env.
 struct TestServer {
