@@ -55,6 +55,14 @@ inline bool StopProcess(int pid)
     return false;
 }
 
+// Waits up to twenty seconds for a killed process to be gone.
+inline bool WaitUntilGone(int pid)
+{
+    for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return ::kill(pid, 0) != 0;
+}
+
 // One server as scripts/db-server recorded it in STATE_DIR/connection.env.
 struct TestServer {
     bool ok = false;
@@ -175,7 +183,8 @@ void ExpectCleanFailure(const LiveResult<T>& result, LiveErrorCode code, const s
     }
 }
 
-// A table as a line per part, for comparisons that show what differs.
+// A table as a line for itself and one per column and key, for comparisons
+// that show what differs.
 inline std::string Dump(const SchemaTable& table)
 {
     std::ostringstream out;

@@ -23,13 +23,6 @@ void AdminExecute(const TestServer& server, const std::string& sql)
     mysql_close(mysql);
 }
 
-bool WaitUntilGone(int pid)
-{
-    for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return ::kill(pid, 0) != 0;
-}
-
 } // namespace
 
 TEST(MariaDbServerGoneTest, AServerThatHangsOrDiesMidReadFailsTheRead)

@@ -33,13 +33,6 @@ int KorvoBackend(const TestServer& server)
     return std::atoi(AdminQuery(server, "SELECT pid FROM pg_stat_activity WHERE application_name = 'Korvo'").c_str());
 }
 
-bool WaitUntilGone(int pid)
-{
-    for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return ::kill(pid, 0) != 0;
-}
-
 } // namespace
 
 TEST(PostgresServerGoneTest, AServerThatHangsOrDiesMidReadFailsTheRead)
