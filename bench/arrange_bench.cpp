@@ -4,6 +4,7 @@
 //
 // usage: arrange_bench [--rows]
 
+#include "BenchTiming.h"
 #include "DiagramArrange.h"
 #include "DiagramMetrics.h"
 #include "FakeSurface.h"
@@ -25,26 +26,14 @@ constexpr int kRuns = 5;
 // Letter paper less quarter-inch margins, the program's default page.
 constexpr PageArea kPage{11520 - 720, 15840 - 720};
 
-// Median wall-clock time of kRuns runs after one warm-up run, in milliseconds.
 double Time(const std::function<void()>& step)
 {
-    step();
-    std::vector<double> runs;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        step();
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[kRuns / 2];
+    return MedianTime(kRuns, step);
 }
 
 void Check(bool ok, const char* what)
 {
-    if (!ok) {
-        std::fprintf(stderr, "arrange_bench: %s failed\n", what);
-        std::exit(1);
-    }
+    CheckStep("arrange_bench", ok, what);
 }
 
 std::vector<int> AllTables(const CKorvoDoc& doc)

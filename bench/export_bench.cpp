@@ -3,6 +3,7 @@
 //
 // usage: export_bench [--rows]
 
+#include "BenchTiming.h"
 #include "CKorvoDoc.h"
 #include "DiagramCheck.h"
 #include "DialectExport.h"
@@ -53,26 +54,14 @@ std::unique_ptr<CKorvoDoc> BuildDiagram(int tableCount)
     return doc;
 }
 
-// Median wall-clock time of kRuns runs after one warm-up run, in milliseconds.
 double Time(const std::function<void()>& step)
 {
-    step();
-    std::vector<double> runs;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        step();
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[kRuns / 2];
+    return MedianTime(kRuns, step);
 }
 
 void Check(bool ok, const char* what)
 {
-    if (!ok) {
-        std::fprintf(stderr, "export_bench: %s failed\n", what);
-        std::exit(1);
-    }
+    CheckStep("export_bench", ok, what);
 }
 
 struct Row {

@@ -3,6 +3,7 @@
 //
 // usage: model_bench [directory for the temporary files]
 
+#include "BenchTiming.h"
 #include "CKorvoDoc.h"
 #include "DiagramFile.h"
 
@@ -48,26 +49,14 @@ std::unique_ptr<CKorvoDoc> BuildDiagram(int tableCount)
     return doc;
 }
 
-// Median wall-clock time of kRuns runs after one warm-up run, in milliseconds.
 double Time(const std::function<void()>& step)
 {
-    step();
-    std::vector<double> runs;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        step();
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[kRuns / 2];
+    return MedianTime(kRuns, step);
 }
 
 void Check(bool ok, const char* what)
 {
-    if (!ok) {
-        std::fprintf(stderr, "model_bench: %s failed\n", what);
-        std::exit(1);
-    }
+    CheckStep("model_bench", ok, what);
 }
 
 } // namespace
