@@ -1,13 +1,10 @@
 #include "CSqlTokenizer.h"
 
+#include "AsciiCase.h"
+
 #include <cstring>
 
 namespace {
-
-inline char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
 
 inline bool IsDigit(char c)
 {
@@ -37,7 +34,7 @@ bool StartsWithIgnoreCase(std::string_view text, size_t pos, std::string_view wo
     if (text.size() - pos < word.size())
         return false;
     for (size_t i = 0; i < word.size(); ++i)
-        if (Lower(text[pos + i]) != Lower(word[i]))
+        if (AsciiLower(text[pos + i]) != AsciiLower(word[i]))
             return false;
     return true;
 }
@@ -49,7 +46,7 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     return true;
 }

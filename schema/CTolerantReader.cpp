@@ -280,7 +280,7 @@ bool CTolerantReader::ReadStatement()
     if (first.kind == SqlTokenKind::ClientCommand) {
         Take();
         std::string_view word = first.text.substr(0, first.text.find_first_of(" \t\r"));
-        m_report.Skip(word.size() > 24 ? "client command" : Upper(word), first.line);
+        m_report.Skip(word.size() > 24 ? "client command" : AsciiUpperCopy(word), first.line);
         return true;
     }
     std::string kind;
@@ -298,7 +298,7 @@ bool CTolerantReader::ReadStatement()
             Fail("expected the statement's end");
         return true;
     } catch (const Failure& failure) {
-        m_report.Unreadable(kind.empty() ? Upper(first.text.substr(0, 24)) : kind, first.line, failure.reason);
+        m_report.Unreadable(kind.empty() ? AsciiUpperCopy(first.text.substr(0, 24)) : kind, first.line, failure.reason);
         SkipStatement();
         return false;
     }

@@ -21,7 +21,7 @@ void CTolerantReader::Dispatch(const SqlToken& first, std::string& kind)
         skip(first.kind == SqlTokenKind::Symbol ? "statement starting with " + std::string(first.text) : "statement");
         return;
     }
-    const std::string word = Upper(first.text);
+    const std::string word = AsciiUpperCopy(first.text);
     if (word == "CREATE") {
         Take();
         bool unique = false;
@@ -56,7 +56,7 @@ void CTolerantReader::Dispatch(const SqlToken& first, std::string& kind)
             Take();
             CreateIndex(unique);
         } else {
-            std::string object = what.kind == SqlTokenKind::Word ? Upper(what.text) : std::string();
+            std::string object = what.kind == SqlTokenKind::Word ? AsciiUpperCopy(what.text) : std::string();
             if (temporary)
                 object = "TEMPORARY " + object;
             // Bodies with semicolons: to the end of the batch or block.
@@ -96,7 +96,7 @@ void CTolerantReader::Dispatch(const SqlToken& first, std::string& kind)
             Take();
             AlterTable(first);
         } else {
-            skip("ALTER " + (Peek().kind == SqlTokenKind::Word ? Upper(Peek().text) : std::string()));
+            skip("ALTER " + (Peek().kind == SqlTokenKind::Word ? AsciiUpperCopy(Peek().text) : std::string()));
         }
     } else if (word == "COMMENT") {
         Take();
@@ -113,7 +113,7 @@ void CTolerantReader::Dispatch(const SqlToken& first, std::string& kind)
             Take();
             DropTable();
         } else {
-            skip("DROP " + (Peek().kind == SqlTokenKind::Word ? Upper(Peek().text) : std::string()));
+            skip("DROP " + (Peek().kind == SqlTokenKind::Word ? AsciiUpperCopy(Peek().text) : std::string()));
         }
     } else if ((word == "EXEC" || word == "EXECUTE") && m_dialect == SqlDialect::SqlServer) {
         kind = word;
@@ -289,7 +289,7 @@ void CTolerantReader::CommentOn(const SqlToken& first)
     const bool onTable = Accept("TABLE");
     const bool onColumn = !onTable && Accept("COLUMN");
     if (!onTable && !onColumn) {
-        const std::string object = Peek().kind == SqlTokenKind::Word ? Upper(Peek().text) : std::string();
+        const std::string object = Peek().kind == SqlTokenKind::Word ? AsciiUpperCopy(Peek().text) : std::string();
         SkipStatement();
         m_report.Skip("COMMENT ON " + object, first.line);
         return;

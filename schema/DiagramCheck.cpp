@@ -1,5 +1,6 @@
 #include "DiagramCheck.h"
 
+#include "AsciiCase.h"
 #include "CKorvoDoc.h"
 #include "DiagramLabels.h"
 #include "SqlQuoting.h"
@@ -9,11 +10,6 @@
 #include <unordered_map>
 
 namespace {
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // How a target compares two names beyond byte for byte.
 enum class Fold {

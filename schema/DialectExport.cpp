@@ -1,5 +1,6 @@
 #include "DialectExport.h"
 
+#include "AsciiCase.h"
 #include "CKorvoDoc.h"
 #include "DiagramCheck.h"
 #include "DiagramLabels.h"
@@ -99,13 +100,6 @@ size_t ConstraintNameLimit(SqlDialect dialect)
     case SqlDialect::SqlServer: return 128;
     default: return 63;
     }
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
 }
 
 // MySQL keeps comments up to these lengths and refuses longer ones.
@@ -378,7 +372,7 @@ private:
     {
         std::unordered_set<std::string> used;
         for (const TablePlan& table : m_tables)
-            used.insert(Lower(RepairUtf8(table.table->m_def.m_strName)));
+            used.insert(AsciiLowerCopy(RepairUtf8(table.table->m_def.m_strName)));
         const size_t limit = ConstraintNameLimit(m_dialect);
         for (RelationPlan& relation : m_relations) {
             std::string base = "fk_" + NamePart(RepairUtf8(m_tables[relation.source].table->m_def.m_strName)) + "_"

@@ -1,6 +1,7 @@
 // PostgreSQL: the server's own parser (libpg_query) reads the statements
 // that shape tables; a statement it rejects (syntax newer than its version)
 // goes to the tolerant reader alone.
+#include "AsciiCase.h"
 #include "CSchemaBuilder.h"
 #include "CSqlTokenizer.h"
 #include "CTolerantReader.h"
@@ -42,14 +43,6 @@ struct Statement {
     int operators = 0;   // operator signs and AND/OR/NOT
 };
 
-std::string Upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
 
 void Blank(std::string& text, size_t begin, size_t end)
 {
@@ -165,7 +158,7 @@ std::vector<Statement> SplitStatements(std::string& text, ImportReport& report, 
             if (t.Is("AND") || t.Is("OR") || t.Is("NOT"))
                 ++current.operators;
             if (words.size() < 6)
-                words.push_back(Upper(t.text));
+                words.push_back(AsciiUpperCopy(t.text));
             if (t.Is("ATOMIC") && !words.empty() && words.size() >= 2)
                 ++atomic;
             else if (atomic > 0 && t.Is("CASE"))

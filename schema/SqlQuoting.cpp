@@ -1,5 +1,6 @@
 #include "SqlQuoting.h"
 
+#include "AsciiCase.h"
 #include "SqlReservedWords.h"
 #include "SqlUtf8.h"
 
@@ -20,11 +21,6 @@ bool IsAsciiLetter(char c)
 bool IsAsciiDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Korvo's import reads a name as a letter followed by letters, digits, "_"
@@ -68,13 +64,6 @@ NameLimit LimitOf(SqlDialect dialect)
     case SqlDialect::SqlServer: return {128, false};
     default: return {0, false};
     }
-}
-
-std::string AsciiLowerCopy(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
-    return lower;
 }
 
 } // namespace

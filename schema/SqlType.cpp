@@ -1,5 +1,7 @@
 #include "SqlType.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -19,14 +21,6 @@ bool IsWordByte(char c)
 {
     const auto u = static_cast<unsigned char>(c);
     return std::isalnum(u) || c == '_' || c == '$' || u >= 0x80;
-}
-
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return out;
 }
 
 std::string_view Trim(std::string_view text)
@@ -309,7 +303,7 @@ void Classify(SqlType& type)
         type.withTimeZone = true;
 
     const auto& a = type.args;
-    if (a.size() == 1 && Lower(a[0]) == "max") {
+    if (a.size() == 1 && AsciiLowerCopy(a[0]) == "max") {
         type.maxLength = true;
     } else if (!a.empty()) {
         switch (type.kind) {
@@ -356,7 +350,7 @@ void Classify(SqlType& type)
 
 bool IsWord(const std::vector<Token>& tokens, size_t i, std::string_view word)
 {
-    return i < tokens.size() && tokens[i].kind == Tok::Word && Lower(tokens[i].text) == word;
+    return i < tokens.size() && tokens[i].kind == Tok::Word && AsciiLowerCopy(tokens[i].text) == word;
 }
 
 } // namespace
@@ -421,13 +415,13 @@ SqlType ParseSqlType(std::string_view text)
             continue;
         }
         if (t.kind == Tok::Quoted) {
-            words.push_back(Lower(t.inner));
+            words.push_back(AsciiLowerCopy(t.inner));
             continue;
         }
         if (t.kind != Tok::Word) {
             continue;
         }
-        const std::string w = Lower(t.text);
+        const std::string w = AsciiLowerCopy(t.text);
         if (i + 1 < tokens.size() && tokens[i + 1].kind == Tok::Dot && words.empty()) {
             // A schema before the name; "pg_catalog.int4" is int4 all the same,
             // and no target has the schema of another database.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AsciiCase.h"
 #include "CSqlTokenizer.h"
 
 #include <string>
@@ -49,13 +50,5 @@ bool IsOneOf(const SqlToken& token, const std::string_view (&words)[N])
     return false;
 }
 
-inline std::string Upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
 
 } // namespace sqlwords

@@ -1,5 +1,6 @@
 // SQLite: the engine itself reads the script's schema statements in a
 // private in-memory database, then its catalog is read back.
+#include "AsciiCase.h"
 #include "CSchemaBuilder.h"
 #include "CSqlTokenizer.h"
 #include "CTolerantReader.h"
@@ -120,14 +121,6 @@ struct StatementSpan {
     bool schema = false; // a statement for the engine
 };
 
-std::string Upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
 
 // Cuts the script into statements by SQLite's lexical rules; a trigger's
 // BEGIN ... END body stays one statement.
@@ -145,7 +138,7 @@ public:
         span = StatementSpan();
         span.begin = first.begin;
         span.line = first.line;
-        std::vector<std::string> words{Upper(first.text)};
+        std::vector<std::string> words{AsciiUpperCopy(first.text)};
         int depth = 0;
         SqlToken t = first;
         for (;;) {
@@ -155,7 +148,7 @@ public:
             if (t.kind == SqlTokenKind::Delimiter && depth <= 0)
                 break;
             if (words.size() < 4 && t.kind == SqlTokenKind::Word)
-                words.push_back(Upper(t.text));
+                words.push_back(AsciiUpperCopy(t.text));
             if (t.Is("BEGIN") || t.Is("CASE"))
                 ++depth;
             else if (t.Is("END"))
