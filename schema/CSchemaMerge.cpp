@@ -228,12 +228,7 @@ void CSchemaMerge::AddKorvoForeignKey(KorvoTableView* table, const SchemaForeign
     }
     if (sourceColumns.empty() || destColumns.empty())
         return;
-    auto relation = std::make_unique<CRelation>(table, sourceColumns.front(), dest, destColumns.front());
-    relation->m_sourceColumns = std::move(sourceColumns);
-    relation->m_destColumns = std::move(destColumns);
-    m_doc.AddRelation(std::move(relation));
-    m_doc.SetModifiedFlag(true);
-    ++m_result.relationsAdded;
+    AddRelation(table, std::move(sourceColumns), dest, std::move(destColumns));
 }
 
 void CSchemaMerge::AddKorvoColumnReference(const SchemaTable& source, const SchemaForeignKey& key)
@@ -256,6 +251,17 @@ void CSchemaMerge::AddKorvoColumnReference(const SchemaTable& source, const Sche
         m_doc.SetModifiedFlag(true);
         ++m_result.relationsAdded;
     }
+}
+
+void CSchemaMerge::AddRelation(KorvoTableView* source, std::vector<CColumn*> sourceColumns, KorvoTableView* dest,
+                               std::vector<CColumn*> destColumns)
+{
+    auto relation = std::make_unique<CRelation>(source, sourceColumns.front(), dest, destColumns.front());
+    relation->m_sourceColumns = std::move(sourceColumns);
+    relation->m_destColumns = std::move(destColumns);
+    m_doc.AddRelation(std::move(relation));
+    m_doc.SetModifiedFlag(true);
+    ++m_result.relationsAdded;
 }
 
 void CSchemaMerge::AddForeignKey(KorvoTableView* table, const SchemaTable& source, const SchemaForeignKey& key)
@@ -291,12 +297,7 @@ void CSchemaMerge::AddForeignKey(KorvoTableView* table, const SchemaTable& sourc
                  "): a column is missing");
         return;
     }
-    auto relation = std::make_unique<CRelation>(table, sourceColumns.front(), dest, destColumns.front());
-    relation->m_sourceColumns = std::move(sourceColumns);
-    relation->m_destColumns = std::move(destColumns);
-    m_doc.AddRelation(std::move(relation));
-    m_doc.SetModifiedFlag(true);
-    ++m_result.relationsAdded;
+    AddRelation(table, std::move(sourceColumns), dest, std::move(destColumns));
 }
 
 void CSchemaMerge::LayOut(const std::vector<std::string>& names)

@@ -58,6 +58,9 @@ private:
     void RemoveMissingColumns(KorvoTableView* table, const std::vector<SchemaColumn>& columns);
     void MergeColumns(KorvoTableView* table, const SchemaTable& source);
     void ApplyKeysAndChecks(KorvoTableView* table, const SchemaTable& source);
+    // A relation between the two lists, neither empty, counted as added.
+    void AddRelation(KorvoTableView* source, std::vector<CColumn*> sourceColumns, KorvoTableView* dest,
+                     std::vector<CColumn*> destColumns);
     void AddForeignKey(KorvoTableView* table, const SchemaTable& source, const SchemaForeignKey& key);
     void AddKorvoForeignKey(KorvoTableView* table, const SchemaForeignKey& key);
     void AddKorvoColumnReference(const SchemaTable& source, const SchemaForeignKey& key);
