@@ -1,6 +1,6 @@
 // The one import path of the window and the command line: read, merge, place.
 // Korvo-language scripts into an empty diagram must give exactly what the
-// record merge of Import SQL (CSqlImporter, compiled in without Qt) always
+// record merge Import SQL had before (CSqlImporter, kept in tests/reference) always
 // gave wherever its columns fit the canvas; into a filled diagram the same
 // tables, columns and relations, with the tables that were there left where
 // they stand and the new ones never on top of anything.
