@@ -239,10 +239,10 @@ struct Figures {
 };
 
 // Read alone and merge alone only for the long report.
-Figures Measure(const DatabaseSource& source, const std::string& schema, int n, bool parts)
+Figures Measure(const DatabaseSource& source, const std::string& schema, int n, bool readAndMergeApart)
 {
     Figures figures;
-    if (parts) {
+    if (readAndMergeApart) {
         const SchemaDescription description = Read(source, schema);
         figures.read = Time([&] { Read(source, schema); });
         figures.merge = Time([&] { Merge(description, n); });

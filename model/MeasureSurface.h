@@ -7,7 +7,7 @@
 
 class CColumn;
 
-// The sides of relations a column takes part on (RelationSides).
+// The sides of relations a column is on (RelationSides).
 inline constexpr unsigned kRelationSource = 1;      // holds a foreign key
 inline constexpr unsigned kRelationDestination = 2; // is referred to
 
