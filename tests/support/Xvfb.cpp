@@ -1,31 +1,32 @@
 #include "Xvfb.h"
 
-#include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
 
 Xvfb::Xvfb()
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty())
         return;
-    for (int display = 90; display < 130; ++display) {
-        if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-            continue;
-        m_server.start(xvfb, {QStringLiteral(":%1").arg(display), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                              QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24")});
-        m_server.waitForStarted();
-        for (int i = 0; i < 50 && m_server.state() == QProcess::Running; ++i) {
-            if (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) {
-                m_display = QStringLiteral(":%1").arg(display);
-                return;
-            }
-            QThread::msleep(100);
-        }
-        m_server.kill();
-        m_server.waitForFinished();
+    // The server picks a free display itself and writes its number once it
+    // takes connections. Choosing one here raced with tests running beside
+    // this one: two servers tried the same display, and the loser's test
+    // went on with the other test's server, which vanished under it.
+    m_server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                          QStringLiteral("1024x768x24")});
+    if (!m_server.waitForStarted())
+        return;
+    QByteArray number;
+    while (!number.contains('\n') && m_server.waitForReadyRead(10000))
+        number += m_server.readAllStandardOutput();
+    bool ok = false;
+    const int display = number.trimmed().toInt(&ok);
+    if (ok && m_server.state() == QProcess::Running) {
+        m_display = QStringLiteral(":%1").arg(display);
+        return;
     }
+    m_server.kill();
+    m_server.waitForFinished();
 }
 
 Xvfb::~Xvfb()

@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QString>
 
-// A private X server on the first free display from :90 on, stopped with the
-// object. Display() is empty when none could be started.
+// A private X server on a display it chose as free, stopped with the object.
+// Display() is empty when none could be started.
 class Xvfb {
 public:
     Xvfb();
